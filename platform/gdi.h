@@ -1,0 +1,73 @@
+// Stand-in for the Windows graphics device interface: memory device contexts, device-independent
+// bitmap sections, logical palettes. Pure memory work: no display is involved.
+#pragma once
+
+#include "platform/wintypes.h"
+
+// Device contexts. A memory device context starts with a 1 x 1 monochrome bitmap and the default
+// palette selected, as on Windows.
+HDC CreateCompatibleDC(HDC hdc);
+BOOL DeleteDC(HDC hdc);
+// Selects a bitmap into a memory device context and returns the one it replaces (null on failure,
+// for instance a bitmap already selected elsewhere). Palettes go through SelectPalette.
+HGDIOBJ SelectObject(HDC hdc, HGDIOBJ obj);
+// Fails (FALSE) while the object is selected into a device context, and for unknown handles.
+BOOL DeleteObject(HGDIOBJ obj);
+
+// Bitmap sections of 1, 4, 8, 24 or 32 bits per pixel, uncompressed, rows padded to 4 bytes,
+// bottom-up for a positive height and top-down for a negative one. Pixel data is zero-filled.
+// Returns null for anything else, for width or height 0, or when the pixel data would exceed the
+// section limit below. *bits receives the address of the pixel data (null on failure).
+HBITMAP CreateDIBSection(HDC hdc, const BITMAPINFO* info, UINT usage, void** bits, HANDLE section,
+                         DWORD offset);
+
+// The most pixel data, in bytes, that one bitmap section may hold (1 GiB by default). Not a
+// Windows call: the real platform has a limit of its own, this one can be set for tests and tools.
+void SetBitmapSectionLimit(std::size_t bytes);
+std::size_t BitmapSectionLimit();
+
+// Copies rows [start, start + lines) of a bitmap into bits in the format info describes (1, 4, 8,
+// 24 or 32 bits per pixel, bottom-up or top-down by the sign of biHeight), converting pixels when
+// the formats differ. For formats of 8 bits or fewer the colour table after info's header is filled
+// with the bitmap's colours. With bits null only info's header is filled in. Returns the number of
+// rows copied, 0 on failure.
+int GetDIBits(HDC hdc, HBITMAP bitmap, UINT start, UINT lines, void* bits, BITMAPINFO* info, UINT usage);
+
+// A bitmap: fills a BITMAP record (size at least sizeof(BITMAP)); a palette: fills a WORD with its
+// entry count. With buffer null returns the size needed. Returns the bytes written, 0 on failure.
+int GetObjectA(HGDIOBJ obj, int size, void* buffer);
+
+// Palettes.
+HPALETTE CreatePalette(const LOGPALETTE* palette);
+// The 256-entry halftone palette: the twenty static system colours, a 6 x 6 x 6 colour cube and
+// a ramp of grays.
+HPALETTE CreateHalftonePalette(HDC hdc);
+BOOL ResizePalette(HPALETTE palette, UINT entries);
+// With entries null returns the palette's entry count; otherwise copies up to count entries from
+// start and returns how many were copied.
+UINT GetPaletteEntries(HPALETTE palette, UINT start, UINT count, PALETTEENTRY* entries);
+UINT SetPaletteEntries(HPALETTE palette, UINT start, UINT count, const PALETTEENTRY* entries);
+// Index of the closest entry (least squared distance; the first on ties); CLR_INVALID on failure.
+UINT GetNearestPaletteIndex(HPALETTE palette, COLORREF colour);
+HPALETTE SelectPalette(HDC hdc, HPALETTE palette, BOOL forceBackground);
+// A memory device context has no hardware palette: returns the number of entries of the selected
+// palette.
+UINT RealizePalette(HDC hdc);
+// The default palette that a new device context holds (the twenty static colours); never deleted.
+HPALETTE GetStockPalette();
+
+constexpr COLORREF CLR_INVALID = 0xFFFFFFFFu;
+
+// Platform-internal views used by other stand-ins (block transfers, text); not Windows calls.
+struct DibView {
+    int width = 0;
+    int height = 0;        // always positive
+    int bitsPerPixel = 0;  // 1, 4, 8, 24 or 32
+    int stride = 0;        // bytes per row
+    bool topDown = false;  // row 0 at the lowest address when true
+    BYTE* bits = nullptr;
+    const RGBQUAD* colours = nullptr; // colour table (1 << bitsPerPixel entries) for <= 8 bits
+};
+// The bitmap currently selected into a device context; false when none or not a known context.
+bool GetSelectedDib(HDC hdc, DibView& view);
+bool GetDibView(HBITMAP bitmap, DibView& view);

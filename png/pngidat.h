@@ -1,0 +1,62 @@
+// The image-data chunk. Reading streams the compressed data of this and every directly following
+// IDAT chunk through zlib, unfilters each row and stores it into the header's image memory; the
+// chunk keeps no data of its own.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "png/pngchunk.h"
+#include "png/pngzlib.h"
+
+class TChunkIHDR;
+
+// Adam7 pass tables (passes 0 to 6).
+inline constexpr int PassRowStart[7] = {0, 0, 4, 0, 2, 0, 1};
+inline constexpr int PassColumnStart[7] = {0, 4, 0, 2, 0, 1, 0};
+inline constexpr int PassRowStep[7] = {8, 8, 8, 4, 4, 2, 2};
+inline constexpr int PassColumnStep[7] = {8, 8, 4, 4, 2, 2, 1};
+
+// Undoes one row's filter in place. row[0] is the filter type, row[1..length] the data; prior
+// is the previous row in the same layout (all zero for the first row). Unknown types leave the row.
+void UnfilterRow(std::uint8_t* row, const std::uint8_t* prior, std::int32_t length, std::int32_t distance);
+
+// The Paeth predictor with the PNG tie order.
+inline std::uint8_t PaethPredictor(int a, int b, int c) {
+    const int p = a + b - c;
+    const int pa = p > a ? p - a : a - p;
+    const int pb = p > b ? p - b : b - p;
+    const int pc = p > c ? p - c : c - p;
+    if (pa <= pb && pa <= pc) return static_cast<std::uint8_t>(a);
+    if (pb <= pc) return static_cast<std::uint8_t>(b);
+    return static_cast<std::uint8_t>(c);
+}
+
+class TChunkIDAT : public TChunk {
+    VORLANTH_CHUNK_CLASS(TChunkIDAT)
+public:
+    bool ReadBody(TStream& stream, const TChunkTypeCode& typeCode, std::int32_t length) override;
+
+protected:
+    explicit TChunkIDAT(TPNGObject* owner) : TChunk(owner, Class) {}
+
+private:
+    void BuildDecodeGrayRamp();
+    std::int32_t ReadCompressed(ZlibState& state, std::uint8_t* destination, std::uint32_t& crc,
+                                std::int32_t count);
+    bool NextChunk(ZlibState& state, std::uint32_t& crc);
+    void DecodeSequential(ZlibState& state, std::uint32_t& crc);
+    void DecodeAdam7(ZlibState& state, std::uint32_t& crc);
+    void Unfilter();
+
+    TChunkIHDR* DecodeHeader = nullptr;
+    std::int32_t DecodeWidth = 0;
+    std::int32_t DecodeHeight = 0;
+    std::int32_t RowLength = 0;
+    std::int32_t FilterDistance = 0;
+    std::unique_ptr<std::uint8_t[]> RowBuffers[2];
+    std::uint8_t CurrentBuffer = 0;
+    std::int64_t ChunkEnd = 0;
+    std::int64_t StreamPosition = 0; // our own count of the stream's position while decoding
+    bool StreamFinished = false;     // zlib has nothing more to give
+};

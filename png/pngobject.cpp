@@ -1,0 +1,195 @@
+#include "png/pngobject.h"
+
+#include <cstring>
+#include <numeric>
+
+#include "platform/gdi.h"
+#include "png/pngcrc.h"
+#include "png/pngerrors.h"
+#include "png/pngheader.h"
+#include "png/pngidat.h"
+#include "png/pnglang.h"
+#include "toolkit/core/picture.h"
+#include "toolkit/core/stream.h"
+
+namespace {
+
+std::unique_ptr<TGraphic> CreatePngObject() { return std::make_unique<TPNGObject>(); }
+
+void SetIdentity(TGammaTable& table) { std::iota(table.begin(), table.end(), std::uint8_t{0}); }
+
+constexpr TChunkTypeCode TypeOf(const char (&text)[5]) {
+    return {static_cast<std::uint8_t>(text[0]), static_cast<std::uint8_t>(text[1]),
+            static_cast<std::uint8_t>(text[2]), static_cast<std::uint8_t>(text[3])};
+}
+
+} // namespace
+
+constinit const TGraphicClass TPNGObject::GraphicClass{"TPNGObject", &CreatePngObject};
+
+std::int32_t PngRowBytes(std::int32_t pixels, std::uint8_t colorType, std::uint8_t bitDepth) {
+    switch (colorType) {
+    case 0:
+    case 3: return (pixels * bitDepth + 7) / 8;
+    case 2: return (pixels * bitDepth * 3) / 8;
+    case 4: return (pixels * bitDepth * 2) / 8;
+    case 6: return (pixels * bitDepth * 4) / 8;
+    default: return 0;
+    }
+}
+
+TPNGObject::TPNGObject()
+    : FWorkCanvas(std::make_unique<TCanvas>()), FChunks(std::make_unique<TPNGList>(this)) {
+    SetIdentity(EncodeGamma);
+    SetIdentity(DecodeGamma);
+}
+
+TPNGObject::~TPNGObject() { ClearChunks(); }
+
+void TPNGObject::ClearChunks() {
+    SetIdentity(EncodeGamma);
+    SetIdentity(DecodeGamma);
+    for (std::uint32_t i = 0; i < FChunks->ItemCount(); ++i) delete FChunks->ChunkAt(i);
+    FChunks->SetItemCount(0);
+}
+
+bool TPNGObject::HasHeader() const {
+    return FChunks->ItemCount() > 0 && FChunks->ChunkAt(0) != nullptr &&
+           &FChunks->ChunkAt(0)->ClassType() == &TChunkIHDR::Class;
+}
+
+TChunkIHDR& TPNGObject::HeaderChunk() const {
+    if (!HasHeader()) RaisePngError<EPNGHeaderNotPresent>(pnglang::EPNGHeaderNotPresentText);
+    return static_cast<TChunkIHDR&>(*FChunks->ChunkAt(0));
+}
+
+std::int32_t TPNGObject::PixelWidth() const { return HasHeader() ? std::int32_t(HeaderChunk().Width) : 0; }
+std::int32_t TPNGObject::PixelHeight() const { return HasHeader() ? std::int32_t(HeaderChunk().Height) : 0; }
+
+TPNGObject::TRowGeometry TPNGObject::RowGeometry() const {
+    if (!HasHeader()) return {0, 0};
+    const TChunkIHDR& h = HeaderChunk();
+    const auto width = static_cast<std::int32_t>(h.Width);
+    TRowGeometry g{PngRowBytes(width, h.ColorType, h.BitDepth), 0};
+    switch (h.ColorType) {
+    case 0: g.FilterDistance = h.BitDepth == 16 ? 2 : 1; break;
+    case 3: g.FilterDistance = 1; break;
+    case 2: g.FilterDistance = h.BitDepth * 3 / 8; break;
+    case 4: g.FilterDistance = h.BitDepth * 2 / 8; break;
+    case 6: g.FilterDistance = h.BitDepth * 4 / 8; break;
+    default: g.FilterDistance = 0; break;
+    }
+    return g;
+}
+
+HPALETTE TPNGObject::PaletteHandle() const { return HeaderChunk().PixelPalette; }
+
+void TPNGObject::SetPaletteHandle(HPALETTE palette) { HeaderChunk().InstallPalette(palette); }
+
+void TPNGObject::AssignFrom(const TPersistent* source) {
+    if (source == nullptr) {
+        ClearChunks();
+        return;
+    }
+    if (const auto* png = dynamic_cast<const TPNGObject*>(source)) {
+        AssignFromPng(*png);
+        return;
+    }
+    TGraphic::AssignFrom(source);
+}
+
+void TPNGObject::CopyInto(TPersistent* destination) const {
+    if (auto* png = dynamic_cast<TPNGObject*>(destination)) {
+        png->AssignFromPng(*this);
+        return;
+    }
+    TGraphic::CopyInto(destination);
+}
+
+void TPNGObject::AssignFromPng(const TPNGObject& source) {
+    if (&source == this) return;
+    InterlaceMode = source.InterlaceMode;
+    SetIdatLimit(source.IdatLimit());
+    DeflateLevel = source.DeflateLevel;
+    FilterSet = source.FilterSet;
+    ClearChunks();
+    const std::uint32_t count = source.Chunks().ItemCount();
+    FChunks->SetItemCount(count);
+    std::uint32_t made = 0;
+    try {
+        for (std::uint32_t i = 0; i < count; ++i) {
+            const TChunk* from = source.Chunks().ChunkAt(i);
+            TChunk* copy = from->ClassType().CreateFor(this);
+            FChunks->StoreAt(i, copy);
+            made = i + 1;
+            copy->AssignFrom(*from);
+        }
+    } catch (...) {
+        FChunks->SetItemCount(made); // the list never keeps an unset entry
+        throw;
+    }
+}
+
+// ---- reading and writing a stream ----
+
+void TPNGObject::ReadPng(TStream& stream) {
+    ClearChunks();
+    std::uint8_t signature[8] = {};
+    if (stream.Read(signature, 8) != 8 || std::memcmp(signature, PngSignature.data(), 8) != 0)
+        RaisePngError<EPNGInvalidFileHeader>(pnglang::EPNGInvalidFileHeaderText);
+
+    bool seenImageData = false;
+    std::uint32_t made = 0; // chunk objects created so far
+    FChunks->SetItemCount(10);
+    try {
+        for (;;) {
+            if (made + 1 > FChunks->ItemCount()) FChunks->SetItemCount(FChunks->ItemCount() + 10);
+            std::uint8_t frame[4] = {};
+            if (stream.Read(frame, 4) <= 0) RaisePngError<EPngUnexpectedEnd>(pnglang::EPngUnexpectedEndText);
+            const std::uint32_t length = ReadBE32(frame);
+            TChunkTypeCode type{};
+            stream.Read(type.data(), 4);
+            if (made == 0 && type != TypeOf("IHDR"))
+                RaisePngError<EPNGIHDRNotFirst>(pnglang::EPNGIHDRNotFirstText);
+            // Lengths of 2^31 and above are outside the format; taken as signed they would seek
+            // backwards or reserve absurd bodies. The frame is broken as surely as a bad checksum.
+            if (length > 0x7FFFFFFFu) RaisePngError<EPngInvalidCRC>(pnglang::EPngInvalidCRCText);
+
+            const bool isData = type == TypeOf("IDAT");
+            if ((isData && seenImageData) || type == TypeOf("cHRM")) {
+                stream.Seek(std::int64_t{length} + 4, TSeekOrigin::soCurrent);
+                continue;
+            }
+            if (isData) seenImageData = true;
+            TChunk* chunk = CreateChunkForType(this, type);
+            FChunks->StoreAt(made++, chunk);
+            if (&chunk->ClassType() == &TChunk::Class && type[0] != 0 && (type[0] & 0x20) == 0)
+                RaisePngError<EPNGUnknownCriticalChunk>(pnglang::EPNGUnknownCriticalChunkText);
+            if (!chunk->ReadBody(stream, type, static_cast<std::int32_t>(length))) break;
+            if (type == TypeOf("IEND")) break;
+        }
+    } catch (...) {
+        FChunks->SetItemCount(made);
+        throw;
+    }
+    FChunks->SetItemCount(made);
+    if (!seenImageData) RaisePngError<EPNGNoImageData>(pnglang::EPNGNoImageDataText);
+}
+
+void TPNGObject::WritePng(TStream& stream) {
+    stream.Write(PngSignature.data(), 8);
+    for (std::uint32_t i = 0; i < FChunks->ItemCount(); ++i) FChunks->ChunkAt(i)->WriteChunk(stream);
+}
+
+// ---- unit start-up and shut-down ----
+
+void PngImageInitialization() {
+    ReleaseChunkClasses();
+    RegisterStandardChunks();
+    TPicture::RegisterFileFormat("PNG", "Portable Network Graphics", &TPNGObject::GraphicClass);
+}
+
+void PngImageFinalization() {
+    TPicture::UnregisterGraphicClass(&TPNGObject::GraphicClass);
+    ReleaseChunkClasses();
+}

@@ -1,0 +1,204 @@
+#include "png/pngrowstore.h"
+
+#include <cstring>
+
+namespace {
+
+using u8 = std::uint8_t;
+
+// Gamma through the table, or the identity without a lookup.
+template <bool UseTable>
+inline u8 G(const u8* table, u8 v) {
+    if constexpr (UseTable)
+        return table[v];
+    else
+        return v;
+}
+
+// Interlaced rows come with any start and step; sequential rows use start 0 and step 1, which
+// the compiler folds into a plain loop in the Step1 instances.
+template <bool Step1>
+inline std::int32_t Column(std::int32_t start, std::int32_t step, std::int32_t k) {
+    if constexpr (Step1)
+        return k;
+    else
+        return start + k * step;
+}
+
+// Gray or palette indices of 1, 4 or 8 bits, packed from the most significant bit.
+template <int Depth, bool Step1>
+void StorePacked(const TRowStoreArgs& args, const u8* src, u8* pixels, u8*, u8*, std::int32_t start,
+                 std::int32_t step, std::int32_t count) {
+    if constexpr (Step1) {
+        std::memcpy(pixels, src, static_cast<std::size_t>(args.RowLength));
+    } else {
+        constexpr int mask = (1 << Depth) - 1;
+        for (std::int32_t k = 0; k < count; ++k) {
+            const std::int32_t sbit = k * Depth;
+            const int v = (src[sbit >> 3] >> (8 - Depth - (sbit & 7))) & mask;
+            const std::int32_t dbit = (start + k * step) * Depth;
+            pixels[dbit >> 3] = static_cast<u8>(pixels[dbit >> 3] | (v << (8 - Depth - (dbit & 7))));
+        }
+    }
+}
+
+// 2-bit samples held as 4-bit indices: gray level v becomes 5v (v written twice), a palette index
+// stays v.
+template <bool Gray, bool Step1>
+void Store2Bit(const TRowStoreArgs&, const u8* src, u8* pixels, u8*, u8*, std::int32_t start, std::int32_t step,
+               std::int32_t count) {
+    auto index = [](int v) { return Gray ? (v << 2) | v : v; };
+    if constexpr (Step1) {
+        // Each source byte (four pixels) gives two row bytes.
+        const std::int32_t bytes = (count + 3) / 4;
+        for (std::int32_t i = 0; i < bytes; ++i) {
+            const int b = src[i];
+            pixels[2 * i] = static_cast<u8>((index((b >> 6) & 3) << 4) | index((b >> 4) & 3));
+            pixels[2 * i + 1] = static_cast<u8>((index((b >> 2) & 3) << 4) | index(b & 3));
+        }
+    } else {
+        for (std::int32_t k = 0; k < count; ++k) {
+            const int v = (src[k >> 2] >> (6 - 2 * (k & 3))) & 3;
+            const std::int32_t c = start + k * step;
+            pixels[c >> 1] = static_cast<u8>(pixels[c >> 1] | (index(v) << ((c & 1) ? 0 : 4)));
+        }
+    }
+}
+
+template <bool Step1>
+void StoreGray16(const TRowStoreArgs&, const u8* src, u8* pixels, u8* low, u8*, std::int32_t start,
+                 std::int32_t step, std::int32_t count) {
+    for (std::int32_t k = 0; k < count; ++k) {
+        const std::int32_t c = Column<Step1>(start, step, k);
+        pixels[c] = src[2 * k];
+        low[c] = src[2 * k + 1];
+    }
+}
+
+template <bool UseTable, bool Step1>
+void StoreRgb8(const TRowStoreArgs& args, const u8* src, u8* pixels, u8*, u8*, std::int32_t start,
+               std::int32_t step, std::int32_t count) {
+    const u8* g = args.Gamma;
+    for (std::int32_t k = 0; k < count; ++k) {
+        const std::int32_t c = Column<Step1>(start, step, k);
+        const u8* s = src + 3 * k;
+        u8* d = pixels + 3 * c;
+        d[0] = G<UseTable>(g, s[2]);
+        d[1] = G<UseTable>(g, s[1]);
+        d[2] = G<UseTable>(g, s[0]);
+    }
+}
+
+template <bool UseTable, bool Step1>
+void StoreRgb16(const TRowStoreArgs& args, const u8* src, u8* pixels, u8* low, u8*, std::int32_t start,
+                std::int32_t step, std::int32_t count) {
+    const u8* g = args.Gamma;
+    for (std::int32_t k = 0; k < count; ++k) {
+        const std::int32_t c = Column<Step1>(start, step, k);
+        const u8* s = src + 6 * k;
+        u8* d = pixels + 3 * c;
+        u8* l = low + 3 * c;
+        d[0] = G<UseTable>(g, s[4]);
+        d[1] = G<UseTable>(g, s[2]);
+        d[2] = G<UseTable>(g, s[0]);
+        l[0] = G<UseTable>(g, s[5]);
+        l[1] = G<UseTable>(g, s[3]);
+        l[2] = G<UseTable>(g, s[1]);
+    }
+}
+
+template <bool Step1>
+void StoreGrayAlpha8(const TRowStoreArgs&, const u8* src, u8* pixels, u8*, u8* alpha, std::int32_t start,
+                     std::int32_t step, std::int32_t count) {
+    for (std::int32_t k = 0; k < count; ++k) {
+        const std::int32_t c = Column<Step1>(start, step, k);
+        pixels[c] = src[2 * k];
+        alpha[c] = src[2 * k + 1];
+    }
+}
+
+template <bool Step1>
+void StoreGrayAlpha16(const TRowStoreArgs&, const u8* src, u8* pixels, u8* low, u8* alpha, std::int32_t start,
+                      std::int32_t step, std::int32_t count) {
+    for (std::int32_t k = 0; k < count; ++k) {
+        const std::int32_t c = Column<Step1>(start, step, k);
+        pixels[c] = src[4 * k];
+        low[c] = src[4 * k + 1];
+        alpha[c] = src[4 * k + 2];
+    }
+}
+
+template <bool UseTable, bool Step1>
+void StoreRgba8(const TRowStoreArgs& args, const u8* src, u8* pixels, u8*, u8* alpha, std::int32_t start,
+                std::int32_t step, std::int32_t count) {
+    const u8* g = args.Gamma;
+    for (std::int32_t k = 0; k < count; ++k) {
+        const std::int32_t c = Column<Step1>(start, step, k);
+        const u8* s = src + 4 * k;
+        u8* d = pixels + 3 * c;
+        d[0] = G<UseTable>(g, s[2]);
+        d[1] = G<UseTable>(g, s[1]);
+        d[2] = G<UseTable>(g, s[0]);
+        alpha[c] = s[3];
+    }
+}
+
+template <bool UseTable, bool Step1>
+void StoreRgba16(const TRowStoreArgs& args, const u8* src, u8* pixels, u8* low, u8* alpha, std::int32_t start,
+                 std::int32_t step, std::int32_t count) {
+    const u8* g = args.Gamma;
+    for (std::int32_t k = 0; k < count; ++k) {
+        const std::int32_t c = Column<Step1>(start, step, k);
+        const u8* s = src + 8 * k;
+        u8* d = pixels + 3 * c;
+        u8* l = low + 3 * c;
+        d[0] = G<UseTable>(g, s[4]);
+        d[1] = G<UseTable>(g, s[2]);
+        d[2] = G<UseTable>(g, s[0]);
+        l[0] = G<UseTable>(g, s[5]);
+        l[1] = G<UseTable>(g, s[3]);
+        l[2] = G<UseTable>(g, s[1]);
+        alpha[c] = s[6];
+    }
+}
+
+
+// Both instances of a routine template that has a gamma choice.
+#define GAMMA_PAIR(Routine, table) TRowStore{&Routine<table, true>, &Routine<table, false>}
+
+} // namespace
+
+TRowStore SelectRowStore(std::uint8_t colorType, std::uint8_t bitDepth, bool identityGamma) {
+    const bool table = !identityGamma;
+    switch (colorType) {
+    case 0:
+    case 3:
+        switch (bitDepth) {
+        case 1: return {&StorePacked<1, true>, &StorePacked<1, false>};
+        case 2:
+            return colorType == 0 ? TRowStore{&Store2Bit<true, true>, &Store2Bit<true, false>}
+                                  : TRowStore{&Store2Bit<false, true>, &Store2Bit<false, false>};
+        case 4: return {&StorePacked<4, true>, &StorePacked<4, false>};
+        case 8: return {&StorePacked<8, true>, &StorePacked<8, false>};
+        case 16:
+            if (colorType == 0) return {&StoreGray16<true>, &StoreGray16<false>};
+            break;
+        default: break;
+        }
+        break;
+    case 2:
+        if (bitDepth == 8) return table ? GAMMA_PAIR(StoreRgb8, true) : GAMMA_PAIR(StoreRgb8, false);
+        if (bitDepth == 16) return table ? GAMMA_PAIR(StoreRgb16, true) : GAMMA_PAIR(StoreRgb16, false);
+        break;
+    case 4:
+        if (bitDepth == 8) return {&StoreGrayAlpha8<true>, &StoreGrayAlpha8<false>};
+        if (bitDepth == 16) return {&StoreGrayAlpha16<true>, &StoreGrayAlpha16<false>};
+        break;
+    case 6:
+        if (bitDepth == 8) return table ? GAMMA_PAIR(StoreRgba8, true) : GAMMA_PAIR(StoreRgba8, false);
+        if (bitDepth == 16) return table ? GAMMA_PAIR(StoreRgba16, true) : GAMMA_PAIR(StoreRgba16, false);
+        break;
+    default: break;
+    }
+    return {};
+}

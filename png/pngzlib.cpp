@@ -1,0 +1,117 @@
+#include "png/pngzlib.h"
+
+#include <algorithm>
+
+#include "png/pnglang.h"
+
+namespace {
+
+// zlib checks the record size against its own; on a 64-bit build that is not the 32-bit record size,
+// so the real one is passed.
+constexpr int ZStreamSize = static_cast<int>(sizeof(z_stream));
+
+std::string ZlibText(const z_stream& z, int code) {
+    return z.msg != nullptr ? std::string(z.msg) : std::string(pnglang::ZlibMessage(code));
+}
+
+} // namespace
+
+int BeginInflate(TStream* stream, ZlibState& state) {
+    state = ZlibState{};
+    state.Buffer = std::make_unique<std::uint8_t[]>(ZlibInflateBlock);
+    state.BufferSize = ZlibInflateBlock;
+    state.PngStream = stream;
+    return inflateInit_(&state.ZStream, PngZlibVersion, ZStreamSize);
+}
+
+int BeginDeflate(TStream* stream, int level, std::size_t bufferSize, ZlibState& state) {
+    state = ZlibState{};
+    state.Buffer = std::make_unique<std::uint8_t[]>(bufferSize);
+    state.BufferSize = bufferSize;
+    state.PngStream = stream;
+    state.ZStream.next_out = state.Buffer.get();
+    state.ZStream.avail_out = static_cast<uInt>(bufferSize);
+    return deflateInit_(&state.ZStream, std::clamp(level, 0, 9), PngZlibVersion, ZStreamSize);
+}
+
+void EndInflate(ZlibState& state) {
+    inflateEnd(&state.ZStream);
+    state.Buffer.reset();
+    state.BufferSize = 0;
+}
+
+void EndDeflate(ZlibState& state) {
+    deflateEnd(&state.ZStream);
+    state.Buffer.reset();
+    state.BufferSize = 0;
+}
+
+bool InflateBuffer(const std::uint8_t* input, std::size_t inputSize, std::vector<std::uint8_t>& output,
+                   std::string& errorText, std::size_t limit) {
+    output.clear();
+    z_stream z{};
+    z.next_in = const_cast<Bytef*>(input);
+    z.avail_in = static_cast<uInt>(inputSize);
+    int r = inflateInit_(&z, PngZlibVersion, ZStreamSize);
+    if (r != Z_OK) {
+        errorText = ZlibText(z, r);
+        return false;
+    }
+    std::uint8_t staging[256];
+    bool result = true;
+    for (;;) {
+        z.next_out = staging;
+        z.avail_out = sizeof staging;
+        r = inflate(&z, Z_NO_FLUSH);
+        if (r < 0) {
+            // A truncated stream ends in Z_BUF_ERROR: no progress is possible without more input.
+            errorText = ZlibText(z, r);
+            result = false;
+            break;
+        }
+        const std::size_t produced = sizeof staging - z.avail_out;
+        if (output.size() + produced > limit) {
+            errorText = "output limit exceeded";
+            result = false;
+            break;
+        }
+        output.insert(output.end(), staging, staging + produced);
+        if (r == Z_STREAM_END) break;
+        if (r != Z_OK) { // Z_NEED_DICT: no more output can come
+            errorText = pnglang::ZlibMessage(r);
+            result = false;
+            break;
+        }
+    }
+    inflateEnd(&z);
+    return result;
+}
+
+bool DeflateBuffer(const std::uint8_t* input, std::size_t inputSize, int level, std::vector<std::uint8_t>& output,
+                   std::string& errorText) {
+    output.clear();
+    z_stream z{};
+    z.next_in = const_cast<Bytef*>(input);
+    z.avail_in = static_cast<uInt>(inputSize);
+    int r = deflateInit_(&z, std::clamp(level, 0, 9), PngZlibVersion, ZStreamSize);
+    if (r != Z_OK) {
+        errorText = ZlibText(z, r);
+        return false;
+    }
+    std::uint8_t staging[256];
+    bool result = true;
+    for (;;) {
+        z.next_out = staging;
+        z.avail_out = sizeof staging;
+        r = deflate(&z, Z_FINISH);
+        if (r < 0 && r != Z_BUF_ERROR) {
+            errorText = ZlibText(z, r);
+            result = false;
+            break;
+        }
+        output.insert(output.end(), staging, staging + (sizeof staging - z.avail_out));
+        if (r == Z_STREAM_END) break;
+    }
+    deflateEnd(&z);
+    return result;
+}

@@ -1,0 +1,43 @@
+// zlib routines of the PNG image library: the image-data state and whole-buffer (de)compression.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <zlib.h>
+
+class TStream;
+
+// Version text handed to zlib's initialisers; zlib accepts any 1.x text.
+inline constexpr const char* PngZlibVersion = "1.1.4";
+// Size of the input block used when image data is read.
+inline constexpr int ZlibInflateBlock = 65535;
+
+// The working record of one image-data compression or decompression.
+struct ZlibState {
+    z_stream ZStream{};
+    std::unique_ptr<std::uint8_t[]> Buffer; // input block when reading, output block when writing
+    std::size_t BufferSize = 0;
+    TStream* PngStream = nullptr; // not owned
+};
+
+// Clears the state, allocates a 65535-byte input block and starts inflation; returns zlib's result.
+int BeginInflate(TStream* stream, ZlibState& state);
+// Clears the state, allocates an output block of bufferSize bytes, points zlib's output at it and
+// starts deflation at the given level (clamped to 0..9); returns zlib's result.
+int BeginDeflate(TStream* stream, int level, std::size_t bufferSize, ZlibState& state);
+void EndInflate(ZlibState& state);
+void EndDeflate(ZlibState& state);
+
+// Inflates a whole zlib stream into output (replacing its contents). On a zlib error returns false
+// with zlib's message in errorText, output holding what was produced before. A stream that asks for
+// a preset dictionary fails with "need dictionary (2)". Output beyond limit bytes fails as well
+// ("output limit exceeded"), so a small input cannot make it allocate without bound.
+bool InflateBuffer(const std::uint8_t* input, std::size_t inputSize, std::vector<std::uint8_t>& output,
+                   std::string& errorText, std::size_t limit = SIZE_MAX);
+// Deflates the whole input (an empty input gives a complete zlib stream) at the given level.
+bool DeflateBuffer(const std::uint8_t* input, std::size_t inputSize, int level, std::vector<std::uint8_t>& output,
+                   std::string& errorText);

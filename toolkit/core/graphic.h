@@ -1,0 +1,42 @@
+// The graphic base class: a picture that can be loaded from and saved to streams and files, and
+// the class references through which the picture-format registry creates graphics.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "platform/wintypes.h"
+#include "toolkit/core/persistent.h"
+
+class TStream;
+class TGraphic;
+
+// A graphic class as a value: its name and how to make an empty instance of it.
+struct TGraphicClass {
+    const char* Name;
+    std::unique_ptr<TGraphic> (*Create)();
+};
+
+class TGraphic : public TPersistent {
+public:
+    const char* ClassName() const noexcept override { return "TGraphic"; }
+
+    virtual bool IsEmpty() const = 0;
+    virtual std::int32_t PixelWidth() const = 0;
+    virtual std::int32_t PixelHeight() const = 0;
+    // The graphic's logical palette (null when it has none); the graphic keeps owning it.
+    virtual HPALETTE PaletteHandle() const { return nullptr; }
+    // Hands the graphic a palette; the base ignores it.
+    virtual void SetPaletteHandle(HPALETTE) {}
+
+    virtual void LoadFromStream(TStream& stream) = 0;
+    virtual void SaveToStream(TStream& stream) = 0;
+    void LoadFromFile(const std::string& fileName);
+    void SaveToFile(const std::string& fileName);
+
+    bool Transparent() const { return FTransparent; }
+    virtual void SetTransparent(bool value) { FTransparent = value; }
+
+private:
+    bool FTransparent = false;
+};
