@@ -1,13 +1,5 @@
-#include "png/pngobject.h"
 #include "test_units.h"
-#include "toolkit/core/picture.h"
 
-void InitializeUnits() {
-    PictureInitialization();
-    PngImageInitialization();
-}
-
-void FinalizeUnits() {
-    PngImageFinalization();
-    PictureFinalization();
-}
+// The tool is run as a separate program; nothing to start here.
+void InitializeUnits() {}
+void FinalizeUnits() {}
