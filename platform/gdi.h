@@ -58,13 +58,17 @@ HPALETTE GetStockPalette();
 
 constexpr COLORREF CLR_INVALID = 0xFFFFFFFFu;
 
+// Live device contexts, bitmaps and palettes (the stock palette not counted). Not a Windows call:
+// tests use it to show that nothing is left behind.
+std::size_t GdiObjectCount();
+
 // Platform-internal views used by other stand-ins (block transfers, text); not Windows calls.
 struct DibView {
     int width = 0;
-    int height = 0;        // always positive
-    int bitsPerPixel = 0;  // 1, 4, 8, 24 or 32
-    int stride = 0;        // bytes per row
-    bool topDown = false;  // row 0 at the lowest address when true
+    int height = 0;       // always positive
+    int bitsPerPixel = 0; // 1, 4, 8, 24 or 32
+    int stride = 0;       // bytes per row
+    bool topDown = false; // row 0 at the lowest address when true
     BYTE* bits = nullptr;
     const RGBQUAD* colours = nullptr; // colour table (1 << bitsPerPixel entries) for <= 8 bits
 };

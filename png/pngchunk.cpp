@@ -31,8 +31,12 @@ bool TChunkClass::InheritsFrom(const TChunkClass& other) const {
 constinit const TChunkClass TChunk::Class{"TChunk", nullptr, &TChunk::Create};
 constinit const TChunkClass TChunkIEND::Class{"TChunkIEND", &TChunk::Class, &TChunkIEND::Create};
 
-TChunk* TChunk::Create(TPNGObject* owner) { return new TChunk(owner, Class); }
-TChunk* TChunkIEND::Create(TPNGObject* owner) { return new TChunkIEND(owner); }
+TChunk* TChunk::Create(TPNGObject* owner) {
+    return new TChunk(owner, Class);
+}
+TChunk* TChunkIEND::Create(TPNGObject* owner) {
+    return new TChunkIEND(owner);
+}
 
 // ---- base chunk ----
 
@@ -51,7 +55,8 @@ void TChunk::ResizeBody(std::int32_t n) {
 void TChunk::AssignFrom(const TChunk& source) {
     FTypeCode = source.FTypeCode;
     ResizeBody(source.FBodySize);
-    if (source.FBodySize > 0) std::memcpy(FBody.data(), source.FBody.data(), static_cast<std::size_t>(source.FBodySize));
+    if (source.FBodySize > 0)
+        std::memcpy(FBody.data(), source.FBody.data(), static_cast<std::size_t>(source.FBodySize));
 }
 
 bool TChunk::ReadBody(TStream& stream, const TChunkTypeCode& typeCode, std::int32_t length) {
@@ -78,7 +83,9 @@ bool TChunk::ReadBody(TStream& stream, const TChunkTypeCode& typeCode, std::int3
     return true;
 }
 
-bool TChunk::WriteChunk(TStream& stream) { return WriteFramed(stream); }
+bool TChunk::WriteChunk(TStream& stream) {
+    return WriteFramed(stream);
+}
 
 bool TChunk::WriteFramed(TStream& stream) {
     std::uint8_t frame[8];
@@ -101,7 +108,9 @@ std::int32_t TChunk::IndexInList() const {
     return -1;
 }
 
-TChunkIHDR& TChunk::HeaderChunk() const { return FOwnerImage->HeaderChunk(); }
+TChunkIHDR& TChunk::HeaderChunk() const {
+    return FOwnerImage->HeaderChunk();
+}
 
 // ---- registry ----
 
@@ -140,7 +149,9 @@ void ReleaseChunkClasses() {
     ChunkClassRegistry.reset();
 }
 
-std::uint32_t RegisteredChunkClassCount() { return ChunkClassRegistry ? ChunkClassRegistry->ItemCount() : 0; }
+std::uint32_t RegisteredChunkClassCount() {
+    return ChunkClassRegistry ? ChunkClassRegistry->ItemCount() : 0;
+}
 
 const TChunkClass* RegisteredChunkClass(std::uint32_t index) {
     if (!ChunkClassRegistry) return nullptr;
@@ -150,7 +161,8 @@ const TChunkClass* RegisteredChunkClass(std::uint32_t index) {
 
 TChunk* CreateChunkForType(TPNGObject* owner, const TChunkTypeCode& typeCode) {
     std::size_t length = 0;
-    while (length < 4 && typeCode[length] != 0) ++length;
+    while (length < 4 && typeCode[length] != 0)
+        ++length;
     const std::string_view type(reinterpret_cast<const char*>(typeCode.data()), length);
     const TChunkClass* cls = &TChunk::Class;
     for (std::uint32_t i = 0; i < RegisteredChunkClassCount(); ++i) {

@@ -88,14 +88,16 @@ const TChunkClass* RegisteredChunkClass(std::uint32_t index);
 TChunk* CreateChunkForType(TPNGObject* owner, const TChunkTypeCode& typeCode);
 
 // Declares the class value, the class query and the virtual constructor of a chunk class.
-#define VORLANTH_CHUNK_CLASS(Name)                                                                          \
-public:                                                                                                     \
-    static const TChunkClass Class;                                                                         \
-    const TChunkClass& ClassType() const override { return Class; }                                        \
-                                                                                                            \
-protected:                                                                                                  \
-    static TChunk* Create(TPNGObject* owner);                                                              \
-                                                                                                            \
+#define VORLANTH_CHUNK_CLASS(Name)                                                                           \
+public:                                                                                                      \
+    static const TChunkClass Class;                                                                          \
+    const TChunkClass& ClassType() const override {                                                          \
+        return Class;                                                                                        \
+    }                                                                                                        \
+                                                                                                             \
+protected:                                                                                                   \
+    static TChunk* Create(TPNGObject* owner);                                                                \
+                                                                                                             \
 private:
 
 // The end chunk adds nothing.
@@ -104,4 +106,3 @@ class TChunkIEND : public TChunk {
 protected:
     explicit TChunkIEND(TPNGObject* owner) : TChunk(owner, Class) {}
 };
-

@@ -13,13 +13,17 @@ constexpr std::uint32_t SwapBytes32(std::uint32_t v) {
     return (v >> 24) | ((v >> 8) & 0xFF00u) | ((v << 8) & 0xFF0000u) | (v << 24);
 }
 // The low 16 bits with their bytes exchanged; the upper 16 bits of the result are zero.
-constexpr std::uint32_t SwapBytes16(std::uint32_t v) { return ((v >> 8) & 0xFFu) | ((v & 0xFFu) << 8); }
+constexpr std::uint32_t SwapBytes16(std::uint32_t v) {
+    return ((v >> 8) & 0xFFu) | ((v & 0xFFu) << 8);
+}
 
 // Reads and writes big-endian numbers in byte buffers.
 inline std::uint32_t ReadBE32(const std::uint8_t* p) {
     return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) | p[3];
 }
-inline std::uint16_t ReadBE16(const std::uint8_t* p) { return static_cast<std::uint16_t>((p[0] << 8) | p[1]); }
+inline std::uint16_t ReadBE16(const std::uint8_t* p) {
+    return static_cast<std::uint16_t>((p[0] << 8) | p[1]);
+}
 inline void WriteBE32(std::uint8_t* p, std::uint32_t v) {
     p[0] = static_cast<std::uint8_t>(v >> 24);
     p[1] = static_cast<std::uint8_t>(v >> 16);

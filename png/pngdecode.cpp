@@ -15,7 +15,9 @@
 #include "toolkit/core/stream.h"
 
 constinit const TChunkClass TChunkIDAT::Class{"TChunkIDAT", &TChunk::Class, &TChunkIDAT::Create};
-TChunk* TChunkIDAT::Create(TPNGObject* owner) { return new TChunkIDAT(owner); }
+TChunk* TChunkIDAT::Create(TPNGObject* owner) {
+    return new TChunkIDAT(owner);
+}
 
 namespace {
 
@@ -87,7 +89,8 @@ bool TChunkIDAT::ReadBody(TStream& stream, const TChunkTypeCode& typeCode, std::
     // Decoding may stop inside this chunk's data (rows complete before a large chunk is used up):
     // read the rest, so the checksum that follows is compared over all of it.
     while (StreamPosition < ChunkEnd) {
-        const auto want = static_cast<std::int32_t>(std::min<std::int64_t>(ChunkEnd - StreamPosition, ZlibInflateBlock));
+        const auto want =
+            static_cast<std::int32_t>(std::min<std::int64_t>(ChunkEnd - StreamPosition, ZlibInflateBlock));
         const std::int32_t got = stream.Read(state.Buffer.get(), want);
         if (got <= 0) break;
         crc = UpdatePngCrc(crc, state.Buffer.get(), got);
@@ -138,9 +141,10 @@ std::int32_t TChunkIDAT::ReadCompressed(ZlibState& state, std::uint8_t* destinat
             if (r < 0 && r != Z_BUF_ERROR) RaiseZlib(r);
             if (z.avail_out != before) continue;
 
-            if (StreamPosition == ChunkEnd) NextChunk(state, crc);
-            const auto want =
-                static_cast<std::int32_t>(std::min<std::int64_t>(ChunkEnd - StreamPosition, ZlibInflateBlock));
+            while (StreamPosition == ChunkEnd)
+                NextChunk(state, crc); // empty chunks carry nothing
+            const auto want = static_cast<std::int32_t>(
+                std::min<std::int64_t>(ChunkEnd - StreamPosition, ZlibInflateBlock));
             const std::int32_t got = want > 0 ? state.PngStream->Read(state.Buffer.get(), want) : 0;
             if (got <= 0) break; // the stream has ended
             StreamPosition += got;
@@ -160,7 +164,8 @@ std::int32_t TChunkIDAT::ReadCompressed(ZlibState& state, std::uint8_t* destinat
 }
 
 void TChunkIDAT::Unfilter() {
-    UnfilterRow(RowBuffers[CurrentBuffer].get(), RowBuffers[1 - CurrentBuffer].get(), RowLength, FilterDistance);
+    UnfilterRow(RowBuffers[CurrentBuffer].get(), RowBuffers[1 - CurrentBuffer].get(), RowLength,
+                FilterDistance);
 }
 
 void TChunkIDAT::DecodeSequential(ZlibState& state, std::uint32_t& crc) {
@@ -182,10 +187,10 @@ void TChunkIDAT::DecodeAdam7(ZlibState& state, std::uint32_t& crc) {
     const TRowStore store = SelectRowStore(h.ColorType, h.BitDepth, IsIdentity(OwnerImage()->DecodeGamma));
     if (store.Interlaced == nullptr) return;
     for (int pass = 0; pass < 7; ++pass) {
-        const std::int32_t width = DecodeWidth > PassColumnStart[pass]
-                                       ? (DecodeWidth - PassColumnStart[pass] + PassColumnStep[pass] - 1) /
-                                             PassColumnStep[pass]
-                                       : 0;
+        const std::int32_t width =
+            DecodeWidth > PassColumnStart[pass]
+                ? (DecodeWidth - PassColumnStart[pass] + PassColumnStep[pass] - 1) / PassColumnStep[pass]
+                : 0;
         RowLength = PngRowBytes(width, h.ColorType, h.BitDepth);
         std::memset(RowBuffers[1 - CurrentBuffer].get(), 0, static_cast<std::size_t>(RowLength) + 1);
         if (RowLength == 0) continue;
@@ -194,8 +199,8 @@ void TChunkIDAT::DecodeAdam7(ZlibState& state, std::uint32_t& crc) {
             std::uint8_t* row = RowBuffers[CurrentBuffer].get();
             if (ReadCompressed(state, row, crc, RowLength + 1) == 0) break;
             Unfilter();
-            store.Interlaced(args, row + 1, h.PixelRow(y), h.LowByteRow(y), h.AlphaRow(y), PassColumnStart[pass],
-                             PassColumnStep[pass], width);
+            store.Interlaced(args, row + 1, h.PixelRow(y), h.LowByteRow(y), h.AlphaRow(y),
+                             PassColumnStart[pass], PassColumnStep[pass], width);
             CurrentBuffer = static_cast<std::uint8_t>(1 - CurrentBuffer);
         }
     }

@@ -11,7 +11,9 @@
 #include "toolkit/core/stream.h"
 
 constinit const TChunkClass TChunkIHDR::Class{"TChunkIHDR", &TChunk::Class, &TChunkIHDR::Create};
-TChunk* TChunkIHDR::Create(TPNGObject* owner) { return new TChunkIHDR(owner); }
+TChunk* TChunkIHDR::Create(TPNGObject* owner) {
+    return new TChunkIHDR(owner);
+}
 
 int RowBitsFor(std::uint8_t colorType, std::uint8_t bitDepth, bool* indexed) {
     int bits = 0;
@@ -40,7 +42,9 @@ int RowBitsFor(std::uint8_t colorType, std::uint8_t bitDepth, bool* indexed) {
     return bits;
 }
 
-TChunkIHDR::~TChunkIHDR() { ReleaseImageMemory(); }
+TChunkIHDR::~TChunkIHDR() {
+    ReleaseImageMemory();
+}
 
 TPNGHeaderRecord TChunkIHDR::Record() const {
     return {Width, Height, BitDepth, ColorType, CompressionMethod, FilterMethod, InterlaceMethod};
@@ -118,8 +122,8 @@ void TChunkIHDR::PrepareImageMemory() {
     }
 
     void* bits = nullptr;
-    PixelBitmap = CreateDIBSection(MemoryDC, reinterpret_cast<const BITMAPINFO*>(&DibInfo), DIB_RGB_COLORS, &bits,
-                                   nullptr, 0);
+    PixelBitmap = CreateDIBSection(MemoryDC, reinterpret_cast<const BITMAPINFO*>(&DibInfo), DIB_RGB_COLORS,
+                                   &bits, nullptr, 0);
     if (PixelBitmap == nullptr || bits == nullptr) {
         ReleaseImageMemory();
         RaisePngError<EPNGOutMemory>(pnglang::EPNGOutMemoryText);
@@ -194,7 +198,8 @@ void TChunkIHDR::AssignFrom(const TChunk& source) {
     PrepareImageMemory();
     const std::size_t rowBytes = std::size_t(RowStride) * Height;
     if (PixelRows != nullptr && from.PixelRows != nullptr) std::memcpy(PixelRows, from.PixelRows, rowBytes);
-    if (AlphaPlane && from.AlphaPlane) std::memcpy(AlphaPlane.get(), from.AlphaPlane.get(), std::size_t(Width) * Height);
+    if (AlphaPlane && from.AlphaPlane)
+        std::memcpy(AlphaPlane.get(), from.AlphaPlane.get(), std::size_t(Width) * Height);
     if (LowBytePlane && from.LowBytePlane) std::memcpy(LowBytePlane.get(), from.LowBytePlane.get(), rowBytes);
     std::memcpy(DibInfo.ColorTable, from.DibInfo.ColorTable, sizeof DibInfo.ColorTable);
     // The copy's palette object is rebuilt from the copied colours, so that the copy draws and

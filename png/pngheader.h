@@ -67,7 +67,9 @@ public:
     void SetColorsUsed(std::uint32_t n) { DibInfo.Header.biClrUsed = n; }
 
     // Row y counted from the top of the image.
-    std::uint8_t* PixelRow(std::int32_t y) const { return PixelRows + (std::ptrdiff_t(Height) - 1 - y) * RowStride; }
+    std::uint8_t* PixelRow(std::int32_t y) const {
+        return PixelRows + (std::ptrdiff_t(Height) - 1 - y) * RowStride;
+    }
     std::uint8_t* LowByteRow(std::int32_t y) const {
         return LowBytePlane ? LowBytePlane.get() + (std::ptrdiff_t(Height) - 1 - y) * RowStride : nullptr;
     }

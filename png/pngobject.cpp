@@ -14,9 +14,13 @@
 
 namespace {
 
-std::unique_ptr<TGraphic> CreatePngObject() { return std::make_unique<TPNGObject>(); }
+std::unique_ptr<TGraphic> CreatePngObject() {
+    return std::make_unique<TPNGObject>();
+}
 
-void SetIdentity(TGammaTable& table) { std::iota(table.begin(), table.end(), std::uint8_t{0}); }
+void SetIdentity(TGammaTable& table) {
+    std::iota(table.begin(), table.end(), std::uint8_t{0});
+}
 
 constexpr TChunkTypeCode TypeOf(const char (&text)[5]) {
     return {static_cast<std::uint8_t>(text[0]), static_cast<std::uint8_t>(text[1]),
@@ -44,12 +48,15 @@ TPNGObject::TPNGObject()
     SetIdentity(DecodeGamma);
 }
 
-TPNGObject::~TPNGObject() { ClearChunks(); }
+TPNGObject::~TPNGObject() {
+    ClearChunks();
+}
 
 void TPNGObject::ClearChunks() {
     SetIdentity(EncodeGamma);
     SetIdentity(DecodeGamma);
-    for (std::uint32_t i = 0; i < FChunks->ItemCount(); ++i) delete FChunks->ChunkAt(i);
+    for (std::uint32_t i = 0; i < FChunks->ItemCount(); ++i)
+        delete FChunks->ChunkAt(i);
     FChunks->SetItemCount(0);
 }
 
@@ -63,8 +70,12 @@ TChunkIHDR& TPNGObject::HeaderChunk() const {
     return static_cast<TChunkIHDR&>(*FChunks->ChunkAt(0));
 }
 
-std::int32_t TPNGObject::PixelWidth() const { return HasHeader() ? std::int32_t(HeaderChunk().Width) : 0; }
-std::int32_t TPNGObject::PixelHeight() const { return HasHeader() ? std::int32_t(HeaderChunk().Height) : 0; }
+std::int32_t TPNGObject::PixelWidth() const {
+    return HasHeader() ? std::int32_t(HeaderChunk().Width) : 0;
+}
+std::int32_t TPNGObject::PixelHeight() const {
+    return HasHeader() ? std::int32_t(HeaderChunk().Height) : 0;
+}
 
 TPNGObject::TRowGeometry TPNGObject::RowGeometry() const {
     if (!HasHeader()) return {0, 0};
@@ -82,9 +93,13 @@ TPNGObject::TRowGeometry TPNGObject::RowGeometry() const {
     return g;
 }
 
-HPALETTE TPNGObject::PaletteHandle() const { return HeaderChunk().PixelPalette; }
+HPALETTE TPNGObject::PaletteHandle() const {
+    return HeaderChunk().PixelPalette;
+}
 
-void TPNGObject::SetPaletteHandle(HPALETTE palette) { HeaderChunk().InstallPalette(palette); }
+void TPNGObject::SetPaletteHandle(HPALETTE palette) {
+    HeaderChunk().InstallPalette(palette);
+}
 
 void TPNGObject::AssignFrom(const TPersistent* source) {
     if (source == nullptr) {
@@ -178,7 +193,8 @@ void TPNGObject::ReadPng(TStream& stream) {
 
 void TPNGObject::WritePng(TStream& stream) {
     stream.Write(PngSignature.data(), 8);
-    for (std::uint32_t i = 0; i < FChunks->ItemCount(); ++i) FChunks->ChunkAt(i)->WriteChunk(stream);
+    for (std::uint32_t i = 0; i < FChunks->ItemCount(); ++i)
+        FChunks->ChunkAt(i)->WriteChunk(stream);
 }
 
 // ---- unit start-up and shut-down ----

@@ -17,7 +17,9 @@ using TGammaTable = std::array<std::uint8_t, 256>;
 // The PNG row filter types; FilterSet holds one bit per allowed filter (bit n = filter n).
 enum TPNGFilter : std::uint8_t { pfNone = 0, pfSub = 1, pfUp = 2, pfAverage = 3, pfPaeth = 4 };
 using TPNGFilterSet = std::uint8_t;
-constexpr TPNGFilterSet FilterBit(TPNGFilter f) { return static_cast<TPNGFilterSet>(1u << f); }
+constexpr TPNGFilterSet FilterBit(TPNGFilter f) {
+    return static_cast<TPNGFilterSet>(1u << f);
+}
 
 class TPNGObject : public TGraphic {
 public:

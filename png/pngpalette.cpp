@@ -13,9 +13,15 @@
 constinit const TChunkClass TChunkPLTE::Class{"TChunkPLTE", &TChunk::Class, &TChunkPLTE::Create};
 constinit const TChunkClass TChunktRNS::Class{"TChunktRNS", &TChunk::Class, &TChunktRNS::Create};
 constinit const TChunkClass TChunkgAMA::Class{"TChunkgAMA", &TChunk::Class, &TChunkgAMA::Create};
-TChunk* TChunkPLTE::Create(TPNGObject* owner) { return new TChunkPLTE(owner); }
-TChunk* TChunktRNS::Create(TPNGObject* owner) { return new TChunktRNS(owner); }
-TChunk* TChunkgAMA::Create(TPNGObject* owner) { return new TChunkgAMA(owner); }
+TChunk* TChunkPLTE::Create(TPNGObject* owner) {
+    return new TChunkPLTE(owner);
+}
+TChunk* TChunktRNS::Create(TPNGObject* owner) {
+    return new TChunktRNS(owner);
+}
+TChunk* TChunkgAMA::Create(TPNGObject* owner) {
+    return new TChunkgAMA(owner);
+}
 
 namespace {
 
@@ -49,7 +55,9 @@ void BuildGammaTables(std::uint32_t gammaValue, TGammaTable& decode, TGammaTable
     }
 }
 
-TChunkgAMA::TChunkgAMA(TPNGObject* owner) : TChunk(owner, Class) { SetGammaValue(1); }
+TChunkgAMA::TChunkgAMA(TPNGObject* owner) : TChunk(owner, Class) {
+    SetGammaValue(1);
+}
 
 std::uint32_t TChunkgAMA::GammaValue() {
     if (BodySize() == 4) return ReadBE32(Body());
@@ -81,7 +89,8 @@ void TChunkgAMA::AssignFrom(const TChunk& source) {
 
 bool TChunkPLTE::ReadBody(TStream& stream, const TChunkTypeCode& typeCode, std::int32_t length) {
     if (!TChunk::ReadBody(stream, typeCode, length)) return false;
-    if (length % 3 != 0 || length / 3 > 256) RaisePngError<EPNGInvalidPalette>(pnglang::EPNGInvalidPaletteText);
+    if (length % 3 != 0 || length / 3 > 256)
+        RaisePngError<EPNGInvalidPalette>(pnglang::EPNGInvalidPaletteText);
     EntryCount = length / 3;
     TLogPalette256 palette{0x300, static_cast<WORD>(EntryCount), {}};
     const TGammaTable& gamma = OwnerImage()->DecodeGamma;
@@ -179,7 +188,8 @@ COLORREF TChunktRNS::KeyColor() const {
     case 3: {
         for (std::int32_t i = 0; i < BodySize() && i < 256; ++i) {
             if (TransparencyData[i] != 0) continue;
-            const auto* palette = static_cast<const TChunkPLTE*>(OwnerImage()->Chunks().FindByClass(TChunkPLTE::Class));
+            const auto* palette =
+                static_cast<const TChunkPLTE*>(OwnerImage()->Chunks().FindByClass(TChunkPLTE::Class));
             if (palette == nullptr) return 0;
             const std::uint32_t bgr = palette->EntryAt(static_cast<std::uint8_t>(i));
             return RGB(static_cast<BYTE>(bgr >> 16), static_cast<BYTE>(bgr >> 8), static_cast<BYTE>(bgr));
@@ -210,7 +220,8 @@ void TChunktRNS::SetKeyColor(COLORREF colour) {
         std::uint32_t i = 0;
         while (i < used) {
             const RGBQUAD& c = header.DibInfo.ColorTable[i];
-            if (c.rgbBlue == GetBValue(colour) && c.rgbGreen == GetGValue(colour) && c.rgbRed == GetRValue(colour))
+            if (c.rgbBlue == GetBValue(colour) && c.rgbGreen == GetGValue(colour) &&
+                c.rgbRed == GetRValue(colour))
                 break;
             ++i;
         }

@@ -7,8 +7,7 @@ namespace {
 using u8 = std::uint8_t;
 
 // Gamma through the table, or the identity without a lookup.
-template <bool UseTable>
-inline u8 G(const u8* table, u8 v) {
+template <bool UseTable> inline u8 G(const u8* table, u8 v) {
     if constexpr (UseTable)
         return table[v];
     else
@@ -17,8 +16,7 @@ inline u8 G(const u8* table, u8 v) {
 
 // Interlaced rows come with any start and step; sequential rows use start 0 and step 1, which
 // the compiler folds into a plain loop in the Step1 instances.
-template <bool Step1>
-inline std::int32_t Column(std::int32_t start, std::int32_t step, std::int32_t k) {
+template <bool Step1> inline std::int32_t Column(std::int32_t start, std::int32_t step, std::int32_t k) {
     if constexpr (Step1)
         return k;
     else
@@ -45,8 +43,8 @@ void StorePacked(const TRowStoreArgs& args, const u8* src, u8* pixels, u8*, u8*,
 // 2-bit samples held as 4-bit indices: gray level v becomes 5v (v written twice), a palette index
 // stays v.
 template <bool Gray, bool Step1>
-void Store2Bit(const TRowStoreArgs&, const u8* src, u8* pixels, u8*, u8*, std::int32_t start, std::int32_t step,
-               std::int32_t count) {
+void Store2Bit(const TRowStoreArgs&, const u8* src, u8* pixels, u8*, u8*, std::int32_t start,
+               std::int32_t step, std::int32_t count) {
     auto index = [](int v) { return Gray ? (v << 2) | v : v; };
     if constexpr (Step1) {
         // Each source byte (four pixels) gives two row bytes.
@@ -162,9 +160,11 @@ void StoreRgba16(const TRowStoreArgs& args, const u8* src, u8* pixels, u8* low, 
     }
 }
 
-
 // Both instances of a routine template that has a gamma choice.
-#define GAMMA_PAIR(Routine, table) TRowStore{&Routine<table, true>, &Routine<table, false>}
+#define GAMMA_PAIR(Routine, table)                                                                           \
+    TRowStore {                                                                                              \
+        &Routine<table, true>, &Routine<table, false>                                                        \
+    }
 
 } // namespace
 

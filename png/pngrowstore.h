@@ -13,8 +13,8 @@ struct TRowStoreArgs {
 // Stores count pixels of src at columns start, start + step, ... of the three destination rows
 // (each given at column 0; low and alpha may be null when the format has no such plane).
 using TRowStoreRoutine = void (*)(const TRowStoreArgs& args, const std::uint8_t* src, std::uint8_t* pixels,
-                                  std::uint8_t* low, std::uint8_t* alpha, std::int32_t start, std::int32_t step,
-                                  std::int32_t count);
+                                  std::uint8_t* low, std::uint8_t* alpha, std::int32_t start,
+                                  std::int32_t step, std::int32_t count);
 
 struct TRowStore {
     TRowStoreRoutine Sequential = nullptr; // called with start 0 and step 1

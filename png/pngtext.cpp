@@ -11,10 +11,18 @@ constinit const TChunkClass TChunktIME::Class{"TChunktIME", &TChunk::Class, &TCh
 constinit const TChunkClass TChunktEXt::Class{"TChunktEXt", &TChunk::Class, &TChunktEXt::Create};
 constinit const TChunkClass TChunkzTXt::Class{"TChunkzTXt", &TChunktEXt::Class, &TChunkzTXt::Create};
 constinit const TChunkClass TChunkpHYs::Class{"TChunkpHYs", &TChunk::Class, &TChunkpHYs::Create};
-TChunk* TChunktIME::Create(TPNGObject* owner) { return new TChunktIME(owner); }
-TChunk* TChunktEXt::Create(TPNGObject* owner) { return new TChunktEXt(owner); }
-TChunk* TChunkzTXt::Create(TPNGObject* owner) { return new TChunkzTXt(owner); }
-TChunk* TChunkpHYs::Create(TPNGObject* owner) { return new TChunkpHYs(owner); }
+TChunk* TChunktIME::Create(TPNGObject* owner) {
+    return new TChunktIME(owner);
+}
+TChunk* TChunktEXt::Create(TPNGObject* owner) {
+    return new TChunktEXt(owner);
+}
+TChunk* TChunkzTXt::Create(TPNGObject* owner) {
+    return new TChunkzTXt(owner);
+}
+TChunk* TChunkpHYs::Create(TPNGObject* owner) {
+    return new TChunkpHYs(owner);
+}
 
 namespace {
 
@@ -28,8 +36,12 @@ std::int32_t KeywordLength(const std::uint8_t* body, std::int32_t size) {
 
 } // namespace
 
-void SetCompressedTextLimit(std::size_t bytes) { TextLimit = bytes; }
-std::size_t CompressedTextLimit() { return TextLimit; }
+void SetCompressedTextLimit(std::size_t bytes) {
+    TextLimit = bytes;
+}
+std::size_t CompressedTextLimit() {
+    return TextLimit;
+}
 
 // ---- time ----
 
@@ -105,7 +117,8 @@ bool TChunktEXt::ReadBody(TStream& stream, const TChunkTypeCode& typeCode, std::
         Keyword.assign(reinterpret_cast<const char*>(Body()), static_cast<std::size_t>(keyword));
         const std::int32_t textLength = length - keyword - 1;
         if (textLength > 0)
-            Text.assign(reinterpret_cast<const char*>(Body()) + keyword + 1, static_cast<std::size_t>(textLength));
+            Text.assign(reinterpret_cast<const char*>(Body()) + keyword + 1,
+                        static_cast<std::size_t>(textLength));
         else
             Text.clear();
     }
@@ -151,8 +164,8 @@ bool TChunkzTXt::WriteChunk(TStream& stream) {
     if (Text.empty()) Text = " ";
     std::vector<std::uint8_t> compressed;
     std::string error;
-    if (!DeflateBuffer(reinterpret_cast<const std::uint8_t*>(Text.data()), Text.size(), OwnerImage()->DeflateLevel,
-                       compressed, error))
+    if (!DeflateBuffer(reinterpret_cast<const std::uint8_t*>(Text.data()), Text.size(),
+                       OwnerImage()->DeflateLevel, compressed, error))
         return false;
     ResizeBody(static_cast<std::int32_t>(Keyword.size() + 2 + compressed.size()));
     std::memset(Body(), 0, static_cast<std::size_t>(BodySize()));

@@ -8,27 +8,29 @@ namespace {
 using u8 = std::uint8_t;
 
 // Each filter loop is instantiated per filter distance so the compiler sees a constant stride.
-template <int D>
-void UnfilterSub(u8* r, std::int32_t length) {
-    for (std::int32_t i = D + 1; i <= length; ++i) r[i] = static_cast<u8>(r[i] + r[i - D]);
+template <int D> void UnfilterSub(u8* r, std::int32_t length) {
+    for (std::int32_t i = D + 1; i <= length; ++i)
+        r[i] = static_cast<u8>(r[i] + r[i - D]);
 }
 
 void UnfilterUp(u8* r, const u8* p, std::int32_t length) {
-    for (std::int32_t i = 1; i <= length; ++i) r[i] = static_cast<u8>(r[i] + p[i]);
+    for (std::int32_t i = 1; i <= length; ++i)
+        r[i] = static_cast<u8>(r[i] + p[i]);
 }
 
-template <int D>
-void UnfilterAverage(u8* r, const u8* p, std::int32_t length) {
+template <int D> void UnfilterAverage(u8* r, const u8* p, std::int32_t length) {
     const std::int32_t head = length < D ? length : D;
-    for (std::int32_t i = 1; i <= head; ++i) r[i] = static_cast<u8>(r[i] + (p[i] >> 1));
-    for (std::int32_t i = D + 1; i <= length; ++i) r[i] = static_cast<u8>(r[i] + ((p[i] + r[i - D]) >> 1));
+    for (std::int32_t i = 1; i <= head; ++i)
+        r[i] = static_cast<u8>(r[i] + (p[i] >> 1));
+    for (std::int32_t i = D + 1; i <= length; ++i)
+        r[i] = static_cast<u8>(r[i] + ((p[i] + r[i - D]) >> 1));
 }
 
-template <int D>
-void UnfilterPaeth(u8* r, const u8* p, std::int32_t length) {
+template <int D> void UnfilterPaeth(u8* r, const u8* p, std::int32_t length) {
     // With a and c both 0 the predictor is b: the first pixel is the Up filter.
     const std::int32_t head = length < D ? length : D;
-    for (std::int32_t i = 1; i <= head; ++i) r[i] = static_cast<u8>(r[i] + p[i]);
+    for (std::int32_t i = 1; i <= head; ++i)
+        r[i] = static_cast<u8>(r[i] + p[i]);
     for (std::int32_t i = D + 1; i <= length; ++i) {
         const int a = r[i - D];
         const int b = p[i];
@@ -41,8 +43,7 @@ void UnfilterPaeth(u8* r, const u8* p, std::int32_t length) {
     }
 }
 
-template <int D>
-void UnfilterWith(u8* r, const u8* p, std::int32_t length) {
+template <int D> void UnfilterWith(u8* r, const u8* p, std::int32_t length) {
     switch (r[0]) {
     case 1: UnfilterSub<D>(r, length); break;
     case 2: UnfilterUp(r, p, length); break;

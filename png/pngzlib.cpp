@@ -87,8 +87,8 @@ bool InflateBuffer(const std::uint8_t* input, std::size_t inputSize, std::vector
     return result;
 }
 
-bool DeflateBuffer(const std::uint8_t* input, std::size_t inputSize, int level, std::vector<std::uint8_t>& output,
-                   std::string& errorText) {
+bool DeflateBuffer(const std::uint8_t* input, std::size_t inputSize, int level,
+                   std::vector<std::uint8_t>& output, std::string& errorText) {
     output.clear();
     z_stream z{};
     z.next_in = const_cast<Bytef*>(input);

@@ -39,5 +39,5 @@ void EndDeflate(ZlibState& state);
 bool InflateBuffer(const std::uint8_t* input, std::size_t inputSize, std::vector<std::uint8_t>& output,
                    std::string& errorText, std::size_t limit = SIZE_MAX);
 // Deflates the whole input (an empty input gives a complete zlib stream) at the given level.
-bool DeflateBuffer(const std::uint8_t* input, std::size_t inputSize, int level, std::vector<std::uint8_t>& output,
-                   std::string& errorText);
+bool DeflateBuffer(const std::uint8_t* input, std::size_t inputSize, int level,
+                   std::vector<std::uint8_t>& output, std::string& errorText);

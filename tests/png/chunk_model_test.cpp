@@ -3,6 +3,7 @@
 
 #include "platform/gdi.h"
 #include "support/png_load.h"
+#include "toolkit/core/picture.h"
 
 using namespace pngtest;
 
@@ -35,7 +36,8 @@ TEST(PointerList, InsertRemoveAndCountSemantics) {
 TEST(Registry, StandardClassesInOrderAndTypeNames) {
     const char* expected[] = {"IEND", "IHDR", "IDAT", "PLTE", "gAMA", "tRNS", "pHYs", "tIME", "tEXt", "zTXt"};
     ASSERT_EQ(RegisteredChunkClassCount(), 10u);
-    for (std::uint32_t i = 0; i < 10; ++i) EXPECT_EQ(RegisteredChunkClass(i)->TypeName(), expected[i]);
+    for (std::uint32_t i = 0; i < 10; ++i)
+        EXPECT_EQ(RegisteredChunkClass(i)->TypeName(), expected[i]);
     EXPECT_EQ(TChunk::Class.TypeName(), "");
     EXPECT_TRUE(TChunkzTXt::Class.InheritsFrom(TChunktEXt::Class));
     EXPECT_FALSE(TChunktEXt::Class.InheritsFrom(TChunkzTXt::Class));
@@ -104,7 +106,8 @@ TEST_F(AddByClassTest, StandardPlaces) {
 }
 
 TEST_F(AddByClassTest, TransparencyWithoutPaletteGoesBeforeImageData) {
-    Load(image, Png(IhdrBody(1, 1, 8, 2), {Chunk("tEXt", {'a', 0, 'b'}), Chunk("IDAT", Compress({0, 1, 2, 3}))}));
+    Load(image,
+         Png(IhdrBody(1, 1, 8, 2), {Chunk("tEXt", {'a', 0, 'b'}), Chunk("IDAT", Compress({0, 1, 2, 3}))}));
     image.Chunks().AddByClass(TChunktRNS::Class);
     EXPECT_EQ(ChunkTypes(image), "IHDR tEXt tRNS IDAT IEND");
 }
@@ -112,7 +115,8 @@ TEST_F(AddByClassTest, TransparencyWithoutPaletteGoesBeforeImageData) {
 TEST_F(AddByClassTest, Refusals) {
     LoadWith({Palette(), Data()});
     const std::string existent = pnglang::EPngErrorExistentCriticalText;
-    for (const TChunkClass* cls : {&TChunkIHDR::Class, &TChunkIDAT::Class, &TChunkPLTE::Class, &TChunkIEND::Class}) {
+    for (const TChunkClass* cls :
+         {&TChunkIHDR::Class, &TChunkIDAT::Class, &TChunkPLTE::Class, &TChunkIEND::Class}) {
         try {
             image.Chunks().AddByClass(*cls);
             ADD_FAILURE() << cls->Name;
@@ -158,14 +162,15 @@ TEST(ImageObject, RowGeometryAndRowBytes) {
         std::int32_t rowLength, distance;
     };
     const Case cases[] = {
-        {5, 1, 0, 1, 1},    {5, 2, 0, 2, 1},    {5, 16, 0, 10, 2},  {9, 4, 3, 5, 1},   {5, 8, 2, 15, 3},
-        {5, 16, 2, 30, 6},  {3, 8, 4, 6, 2},    {3, 16, 4, 12, 4},  {3, 8, 6, 12, 4},  {3, 16, 6, 24, 8},
+        {5, 1, 0, 1, 1},   {5, 2, 0, 2, 1}, {5, 16, 0, 10, 2}, {9, 4, 3, 5, 1},  {5, 8, 2, 15, 3},
+        {5, 16, 2, 30, 6}, {3, 8, 4, 6, 2}, {3, 16, 4, 12, 4}, {3, 8, 6, 12, 4}, {3, 16, 6, 24, 8},
     };
     for (const Case& c : cases) {
         TPNGObject image;
         const Bytes raw((c.rowLength + 1) * 1, 0);
-        Load(image, Png(IhdrBody(c.width, 1, c.depth, c.colorType),
-                        {c.colorType == 3 ? Chunk("PLTE", Bytes(48, 0)) : Bytes{}, Chunk("IDAT", Compress(raw))}));
+        Load(image,
+             Png(IhdrBody(c.width, 1, c.depth, c.colorType),
+                 {c.colorType == 3 ? Chunk("PLTE", Bytes(48, 0)) : Bytes{}, Chunk("IDAT", Compress(raw))}));
         const auto g = image.RowGeometry();
         EXPECT_EQ(g.RowLength, c.rowLength) << c.width << "x" << int(c.depth) << "/" << int(c.colorType);
         EXPECT_EQ(g.FilterDistance, c.distance);
@@ -181,12 +186,14 @@ TEST(ByteHelpers, CrcAndSwaps) {
     EXPECT_EQ(UpdatePngCrc(0x12345678u, iend, -3), 0x12345678u);
     // Split updates equal one update over the whole.
     const std::uint8_t text[] = "The quick brown fox";
-    EXPECT_EQ(UpdatePngCrc(UpdatePngCrc(0xFFFFFFFFu, text, 7), text + 7, 12), UpdatePngCrc(0xFFFFFFFFu, text, 19));
+    EXPECT_EQ(UpdatePngCrc(UpdatePngCrc(0xFFFFFFFFu, text, 7), text + 7, 12),
+              UpdatePngCrc(0xFFFFFFFFu, text, 19));
     // Against the bitwise definition of the register.
     std::uint32_t reference = 0xFFFFFFFFu;
     for (std::uint8_t byte : text) {
         reference ^= byte;
-        for (int k = 0; k < 8; ++k) reference = (reference >> 1) ^ (0xEDB88320u & (0u - (reference & 1u)));
+        for (int k = 0; k < 8; ++k)
+            reference = (reference >> 1) ^ (0xEDB88320u & (0u - (reference & 1u)));
     }
     EXPECT_EQ(UpdatePngCrc(0xFFFFFFFFu, text, sizeof text), reference);
     EXPECT_EQ(SwapBytes32(0x11223344u), 0x44332211u);
@@ -195,8 +202,9 @@ TEST(ByteHelpers, CrcAndSwaps) {
 
 TEST(ImageObject, CopyGivesTheSameClassesAndSettings) {
     TPNGObject source;
-    Load(source, Png(IhdrBody(2, 1, 8, 3), {Chunk("PLTE", {9, 8, 7, 6, 5, 4}), Chunk("tRNS", {0}),
-                                            Chunk("tEXt", {'k', 0, 'v'}), Chunk("IDAT", Compress({0, 1, 0}))}));
+    Load(source,
+         Png(IhdrBody(2, 1, 8, 3), {Chunk("PLTE", {9, 8, 7, 6, 5, 4}), Chunk("tRNS", {0}),
+                                    Chunk("tEXt", {'k', 0, 'v'}), Chunk("IDAT", Compress({0, 1, 0}))}));
     source.FilterSet = 0x1F;
     source.DeflateLevel = 3;
     source.SetIdatLimit(70000);
@@ -219,6 +227,28 @@ TEST(ImageObject, CopyGivesTheSameClassesAndSettings) {
     EXPECT_EQ(entry.peRed, 6);
     copy.AssignFrom(nullptr);
     EXPECT_TRUE(copy.IsEmpty());
+}
+
+} // namespace
+
+namespace {
+
+TEST(Registration, PngFormatIsRegisteredAndRemovedAtShutDown) {
+    EXPECT_EQ(TPicture::FindByExtension("png"), &TPNGObject::GraphicClass);
+    EXPECT_EQ(TPicture::FindByClassName("TPNGObject"), &TPNGObject::GraphicClass);
+    bool described = false;
+    for (const TFileFormat& f : TPicture::FileFormats())
+        described |= f.Extension == "PNG" && f.Description == "Portable Network Graphics";
+    EXPECT_TRUE(described);
+    auto graphic = TPNGObject::GraphicClass.Create();
+    EXPECT_STREQ(graphic->ClassName(), "TPNGObject");
+
+    PngImageFinalization();
+    EXPECT_EQ(TPicture::FindByExtension("png"), nullptr);
+    EXPECT_EQ(RegisteredChunkClassCount(), 0u);
+    PngImageInitialization();
+    EXPECT_EQ(TPicture::FindByExtension("png"), &TPNGObject::GraphicClass);
+    EXPECT_EQ(RegisteredChunkClassCount(), 10u);
 }
 
 } // namespace

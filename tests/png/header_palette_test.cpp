@@ -133,7 +133,8 @@ TEST(Header, SectionLimitIsReportedAsOutOfResources) {
 TEST(Gamma, TablesFromValues) {
     TGammaTable decode, encode;
     auto reset = [&] {
-        for (int i = 0; i < 256; ++i) decode[i] = encode[i] = static_cast<std::uint8_t>(i);
+        for (int i = 0; i < 256; ++i)
+            decode[i] = encode[i] = static_cast<std::uint8_t>(i);
     };
     reset();
     BuildGammaTables(45454, decode, encode);
@@ -165,14 +166,15 @@ TEST(Gamma, ChunkBodiesThatCarryNoGammaLeaveTheTables) {
         int decoded128;
     };
     const Case cases[] = {
-        {{0, 1, 0x86, 0xA0}, 186},     // 1.0
-        {{0, 0, 0, 0}, 128},           // zero
+        {{0, 1, 0x86, 0xA0}, 186},             // 1.0
+        {{0, 0, 0, 0}, 128},                   // zero
         {{0, 1, 0x86, 0xA0, 0, 0, 0, 0}, 128}, // eight bytes: no gamma rather than gamma 0.00001
         {{0, 1}, 128},
     };
     for (const Case& c : cases) {
         TPNGObject image;
-        Load(image, Png(IhdrBody(1, 1, 8, 2), {Chunk("gAMA", c.body), Chunk("IDAT", Compress({0, 128, 128, 128}))}));
+        Load(image,
+             Png(IhdrBody(1, 1, 8, 2), {Chunk("gAMA", c.body), Chunk("IDAT", Compress({0, 128, 128, 128}))}));
         EXPECT_EQ(image.DecodeGamma[128], c.decoded128);
         EXPECT_EQ(image.HeaderChunk().PixelRow(0)[0], c.decoded128);
     }
@@ -180,7 +182,8 @@ TEST(Gamma, ChunkBodiesThatCarryNoGammaLeaveTheTables) {
 
 TEST(Gamma, NewChunkReportsOneAndCopiesTheValue) {
     TPNGObject image;
-    Load(image, Png(IhdrBody(1, 1, 8, 2), {Chunk("gAMA", {0, 0, 0xB1, 0x8E}), Chunk("IDAT", Compress({0, 1, 2, 3}))}));
+    Load(image, Png(IhdrBody(1, 1, 8, 2),
+                    {Chunk("gAMA", {0, 0, 0xB1, 0x8E}), Chunk("IDAT", Compress({0, 1, 2, 3}))}));
     std::unique_ptr<TChunk> owner(TChunkgAMA::Class.CreateFor(&image));
     auto* fresh = static_cast<TChunkgAMA*>(owner.get());
     EXPECT_EQ(fresh->GammaValue(), 1u);
@@ -201,7 +204,8 @@ TEST(Palette, SizesAndEntries) {
                           Case{0, ""}, Case{48, ""}}) {
         TPNGObject image;
         Bytes plte(c.bytes);
-        for (std::size_t i = 0; i < plte.size(); ++i) plte[i] = static_cast<std::uint8_t>(i);
+        for (std::size_t i = 0; i < plte.size(); ++i)
+            plte[i] = static_cast<std::uint8_t>(i);
         EXPECT_EQ(LoadError(image, Png(IhdrBody(1, 1, 8, 3), {Chunk("PLTE", plte), ZeroRows(1, 1)})), c.error)
             << c.bytes;
         if (*c.error == 0) {
@@ -226,7 +230,8 @@ TEST(Palette, GammaAppliesOnlyWhenReadBeforeThePalette) {
         TPNGObject image;
         const Bytes gama = Chunk("gAMA", {0, 1, 0x86, 0xA0});
         const Bytes plte = Chunk("PLTE", {128, 128, 128});
-        Load(image, Png(IhdrBody(1, 1, 8, 3), {gammaFirst ? gama : plte, gammaFirst ? plte : gama, ZeroRows(1, 1)}));
+        Load(image,
+             Png(IhdrBody(1, 1, 8, 3), {gammaFirst ? gama : plte, gammaFirst ? plte : gama, ZeroRows(1, 1)}));
         EXPECT_EQ(image.HeaderChunk().DibInfo.ColorTable[0].rgbRed, gammaFirst ? 186 : 128);
     }
 }
@@ -267,23 +272,26 @@ TEST(Transparency, KeyColourRules) {
         ASSERT_NE(t, nullptr) << c.name;
         EXPECT_EQ(t->IsKeyColor, c.isKey) << c.name;
         EXPECT_EQ(t->KeyColor(), c.key) << c.name;
-        for (std::size_t i = c.trns.size(); i < 256; ++i) ASSERT_EQ(t->TransparencyData[i], 255) << c.name;
+        for (std::size_t i = c.trns.size(); i < 256; ++i)
+            ASSERT_EQ(t->TransparencyData[i], 255) << c.name;
     }
 }
 
 TEST(Transparency, TooLongAndZeroPastThePalette) {
     TPNGObject image;
-    EXPECT_EQ(LoadError(image, Png(IhdrBody(1, 1, 8, 3), {Chunk("PLTE", {1, 2, 3}), Chunk("tRNS", Bytes(257, 0)),
-                                                          ZeroRows(1, 1)})),
+    EXPECT_EQ(LoadError(image, Png(IhdrBody(1, 1, 8, 3),
+                                   {Chunk("PLTE", {1, 2, 3}), Chunk("tRNS", Bytes(257, 0)), ZeroRows(1, 1)})),
               "EPNGInvalidPalette");
-    Load(image, Png(IhdrBody(1, 1, 8, 3), {Chunk("PLTE", {1, 2, 3}), Chunk("tRNS", {255, 0}), ZeroRows(1, 1)}));
+    Load(image,
+         Png(IhdrBody(1, 1, 8, 3), {Chunk("PLTE", {1, 2, 3}), Chunk("tRNS", {255, 0}), ZeroRows(1, 1)}));
     const auto* t = static_cast<const TChunktRNS*>(image.Chunks().FindByClass(TChunktRNS::Class));
     EXPECT_THROW(t->KeyColor(), EPngError);
 }
 
 TEST(Transparency, SetKeyColour) {
     Bytes plte;
-    for (int i = 0; i < 16; ++i) plte.insert(plte.end(), {std::uint8_t(i), std::uint8_t(2 * i), std::uint8_t(3 * i)});
+    for (int i = 0; i < 16; ++i)
+        plte.insert(plte.end(), {std::uint8_t(i), std::uint8_t(2 * i), std::uint8_t(3 * i)});
     struct Case {
         COLORREF colour;
         std::int32_t bodySize;
@@ -296,7 +304,8 @@ TEST(Transparency, SetKeyColour) {
         t->SetKeyColor(c.colour);
         EXPECT_EQ(t->BodySize(), c.bodySize);
         EXPECT_EQ(t->IsKeyColor, 1);
-        for (std::uint8_t i = 0; i < c.firstOpaque; ++i) EXPECT_EQ(t->TransparencyData[i], 255);
+        for (std::uint8_t i = 0; i < c.firstOpaque; ++i)
+            EXPECT_EQ(t->TransparencyData[i], 255);
         EXPECT_EQ(t->TransparencyData[c.firstOpaque], 0);
         const Bytes saved = Save(image);
         Bytes body(static_cast<std::size_t>(c.bodySize), 255);

@@ -8,8 +8,12 @@ using namespace pngtest;
 namespace {
 
 // A valid 2 x 2 8-bit gray image's data chunk.
-Bytes GrayIdat() { return Chunk("IDAT", Compress(Scanlines({{10, 20}, {30, 40}}))); }
-Bytes GrayHeader() { return IhdrBody(2, 2, 8, 0); }
+Bytes GrayIdat() {
+    return Chunk("IDAT", Compress(Scanlines({{10, 20}, {30, 40}})));
+}
+Bytes GrayHeader() {
+    return IhdrBody(2, 2, 8, 0);
+}
 
 struct ReaderCase {
     const char* name;
@@ -38,14 +42,17 @@ std::vector<ReaderCase> ReaderCases() {
         {"LowerCaseHeader", Concat({sig, Chunk("ihdr", GrayHeader()), idat, iend}), "EPNGIHDRNotFirst", ""},
         {"NoEnd", Concat({sig, ihdr, idat}), "EPngUnexpectedEnd", "IHDR IDAT"},
         {"PartialLengthAtEnd", partialLength, "EPngInvalidCRC", "IHDR IDAT ????"},
-        {"UnknownCritical", Concat({sig, ihdr, Chunk("ABCD", {1, 2}), idat, iend}), "EPNGUnknownCriticalChunk",
-         "IHDR ABCD"},
-        {"UnknownAncillary", Concat({sig, ihdr, Chunk("abcD", {1, 2}), idat, iend}), "", "IHDR abcD IDAT IEND"},
+        {"UnknownCritical", Concat({sig, ihdr, Chunk("ABCD", {1, 2}), idat, iend}),
+         "EPNGUnknownCriticalChunk", "IHDR ABCD"},
+        {"UnknownAncillary", Concat({sig, ihdr, Chunk("abcD", {1, 2}), idat, iend}), "",
+         "IHDR abcD IDAT IEND"},
         {"ZeroFirstByte", Concat({sig, ihdr, Chunk(std::string("\0bcd", 4), {1}), idat, iend}), "",
          "IHDR ?bcd IDAT IEND"},
-        {"ChrmDropped", Concat({sig, ihdr, Chunk("cHRM", Bytes(32, 1), 7), idat, iend}), "", "IHDR IDAT IEND"},
-        {"SecondIdatRunSkipped", Concat({sig, ihdr, idat, Chunk("tEXt", {'k', 0, 'v'}), Chunk("IDAT", {1}, 5), iend}),
-         "", "IHDR IDAT tEXt IEND"},
+        {"ChrmDropped", Concat({sig, ihdr, Chunk("cHRM", Bytes(32, 1), 7), idat, iend}), "",
+         "IHDR IDAT IEND"},
+        {"SecondIdatRunSkipped",
+         Concat({sig, ihdr, idat, Chunk("tEXt", {'k', 0, 'v'}), Chunk("IDAT", {1}, 5), iend}), "",
+         "IHDR IDAT tEXt IEND"},
         {"BadCrcInText", Concat({sig, ihdr, Chunk("tEXt", {'a', 0, 'b'}, 1), idat, iend}), "EPngInvalidCRC",
          "IHDR tEXt"},
         {"CutInsideText", cut, "EPngInvalidCRC", "IHDR tEXt"},
@@ -101,7 +108,8 @@ TEST(Reader, WritingBackKeepsUnknownChunksByteForByte) {
     Load(image, Png(GrayHeader(), {phys, iccp, Chunk("gAMA", {0, 0, 0xB1, 0x8E}), GrayIdat()}));
     EXPECT_EQ(ChunkTypes(image), "IHDR pHYs iCCP gAMA IDAT IEND");
     const char* classes[] = {"TChunkIHDR", "TChunkpHYs", "TChunk", "TChunkgAMA", "TChunkIDAT", "TChunkIEND"};
-    for (std::uint32_t i = 0; i < 6; ++i) EXPECT_STREQ(image.Chunks().ChunkAt(i)->ClassType().Name, classes[i]);
+    for (std::uint32_t i = 0; i < 6; ++i)
+        EXPECT_STREQ(image.Chunks().ChunkAt(i)->ClassType().Name, classes[i]);
     const Bytes saved = Save(image);
     EXPECT_NE(std::search(saved.begin(), saved.end(), iccp.begin(), iccp.end()), saved.end());
     EXPECT_NE(std::search(saved.begin(), saved.end(), phys.begin(), phys.end()), saved.end());

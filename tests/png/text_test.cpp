@@ -7,16 +7,19 @@ using namespace pngtest;
 
 namespace {
 
-Bytes Data() { return Chunk("IDAT", Compress({0, 0, 0, 0})); }
+Bytes Data() {
+    return Chunk("IDAT", Compress({0, 0, 0, 0}));
+}
 
-template <class T>
-T& Only(TPNGObject& image) {
+template <class T> T& Only(TPNGObject& image) {
     auto* chunk = image.Chunks().FindByClass(T::Class);
     EXPECT_NE(chunk, nullptr);
     return *static_cast<T*>(chunk);
 }
 
-Bytes Text(const std::string& s) { return Bytes(s.begin(), s.end()); }
+Bytes Text(const std::string& s) {
+    return Bytes(s.begin(), s.end());
+}
 
 TEST(TextChunks, PlainTextBodies) {
     struct Case {
@@ -121,7 +124,8 @@ TEST(TextChunks, TimeAndPhysicalSize) {
 TEST(TextChunks, WrongLengthsLoadWithEmptyFields) {
     for (std::size_t n : {8u, 10u}) {
         TPNGObject image;
-        Load(image, Png(IhdrBody(1, 1, 8, 2), {Chunk("pHYs", Bytes(n, 7)), Chunk("tIME", Bytes(n, 7)), Data()}));
+        Load(image,
+             Png(IhdrBody(1, 1, 8, 2), {Chunk("pHYs", Bytes(n, 7)), Chunk("tIME", Bytes(n, 7)), Data()}));
         EXPECT_EQ(Only<TChunkpHYs>(image).PixelsPerUnitX, 0u);
         EXPECT_EQ(Only<TChunktIME>(image).Year, 0);
     }
@@ -129,9 +133,9 @@ TEST(TextChunks, WrongLengthsLoadWithEmptyFields) {
 
 TEST(TextChunks, CopyingCopiesFieldsAndRebuildsTheBody) {
     TPNGObject image;
-    Load(image, Png(IhdrBody(1, 1, 8, 2),
-                    {Chunk("tEXt", Text(std::string("Title\0Hello", 11))),
-                     Chunk("tIME", {0x07, 0xD7, 1, 2, 3, 4, 5}), Chunk("pHYs", {0, 0, 0, 2, 0, 0, 0, 3, 0}), Data()}));
+    Load(image, Png(IhdrBody(1, 1, 8, 2), {Chunk("tEXt", Text(std::string("Title\0Hello", 11))),
+                                           Chunk("tIME", {0x07, 0xD7, 1, 2, 3, 4, 5}),
+                                           Chunk("pHYs", {0, 0, 0, 2, 0, 0, 0, 3, 0}), Data()}));
     TPNGObject copy;
     copy.AssignFrom(&image);
     EXPECT_EQ(Only<TChunktEXt>(copy).Text, "Hello");

@@ -12,10 +12,13 @@ namespace pngtest {
 using Bytes = std::vector<std::uint8_t>;
 
 inline void Append32(Bytes& out, std::uint32_t v) {
-    for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<std::uint8_t>(v >> shift));
+    for (int shift = 24; shift >= 0; shift -= 8)
+        out.push_back(static_cast<std::uint8_t>(v >> shift));
 }
 
-inline Bytes Signature() { return {137, 80, 78, 71, 13, 10, 26, 10}; }
+inline Bytes Signature() {
+    return {137, 80, 78, 71, 13, 10, 26, 10};
+}
 
 // A framed chunk; crcDelta != 0 breaks its checksum.
 inline Bytes Chunk(const std::string& type, const Bytes& body, std::uint32_t crcDelta = 0) {
@@ -24,7 +27,8 @@ inline Bytes Chunk(const std::string& type, const Bytes& body, std::uint32_t crc
     out.insert(out.end(), type.begin(), type.begin() + 4);
     out.insert(out.end(), body.begin(), body.end());
     uLong crc = crc32(0, reinterpret_cast<const Bytef*>(type.data()), 4);
-    if (!body.empty()) crc = crc32(crc, body.data(), static_cast<uInt>(body.size())); // zlib answers 0 for no buffer
+    if (!body.empty())
+        crc = crc32(crc, body.data(), static_cast<uInt>(body.size())); // zlib answers 0 for no buffer
     Append32(out, static_cast<std::uint32_t>(crc) ^ crcDelta);
     return out;
 }
@@ -48,14 +52,16 @@ inline Bytes Compress(const Bytes& raw, int level = 9) {
 
 inline Bytes Concat(std::initializer_list<Bytes> parts) {
     Bytes out;
-    for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
+    for (const Bytes& p : parts)
+        out.insert(out.end(), p.begin(), p.end());
     return out;
 }
 
 // A whole stream: signature, header, the given middle chunks, IEND.
 inline Bytes Png(const Bytes& ihdrBody, std::initializer_list<Bytes> middle) {
     Bytes out = Concat({Signature(), Chunk("IHDR", ihdrBody)});
-    for (const Bytes& m : middle) out.insert(out.end(), m.begin(), m.end());
+    for (const Bytes& m : middle)
+        out.insert(out.end(), m.begin(), m.end());
     const Bytes end = Chunk("IEND", {});
     out.insert(out.end(), end.begin(), end.end());
     return out;
@@ -76,12 +82,14 @@ inline Bytes SplitIdat(const Bytes& data, const std::vector<std::size_t>& cuts) 
     Bytes out;
     std::size_t from = 0;
     auto add = [&](std::size_t to) {
-        const Bytes part(data.begin() + static_cast<std::ptrdiff_t>(from), data.begin() + static_cast<std::ptrdiff_t>(to));
+        const Bytes part(data.begin() + static_cast<std::ptrdiff_t>(from),
+                         data.begin() + static_cast<std::ptrdiff_t>(to));
         const Bytes c = Chunk("IDAT", part);
         out.insert(out.end(), c.begin(), c.end());
         from = to;
     };
-    for (std::size_t cut : cuts) add(cut);
+    for (std::size_t cut : cuts)
+        add(cut);
     add(data.size());
     return out;
 }

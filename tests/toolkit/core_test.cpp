@@ -81,7 +81,8 @@ public:
     }
     std::string Bytes;
 };
-const TGraphicClass TTestGraphic::Class{"TTestGraphic", [] { return std::unique_ptr<TGraphic>(new TTestGraphic); }};
+const TGraphicClass TTestGraphic::Class{"TTestGraphic",
+                                        [] { return std::unique_ptr<TGraphic>(new TTestGraphic); }};
 
 TEST(Persistent, UnrelatedClassesRefuseToCopy) {
     TTestGraphic a, b;
@@ -106,7 +107,8 @@ TEST(Picture, RegistryLooksUpByExtensionAndClassName) {
     EXPECT_EQ(TPicture::FindByClassName("TTestGraphic"), &TTestGraphic::Class);
     EXPECT_EQ(TPicture::FindByExtension("png"), nullptr);
 
-    const auto path = std::filesystem::temp_directory_path() / ("picture_" + std::to_string(::getpid()) + ".Tst");
+    const auto path =
+        std::filesystem::temp_directory_path() / ("picture_" + std::to_string(::getpid()) + ".Tst");
     TTestGraphic original;
     original.Bytes = "content";
     original.SaveToFile(path.string());

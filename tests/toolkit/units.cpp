@@ -1,5 +1,9 @@
 #include "test_units.h"
 #include "toolkit/core/picture.h"
 
-void InitializeUnits() { PictureInitialization(); }
-void FinalizeUnits() { PictureFinalization(); }
+void InitializeUnits() {
+    PictureInitialization();
+}
+void FinalizeUnits() {
+    PictureFinalization();
+}

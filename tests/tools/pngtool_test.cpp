@@ -28,7 +28,8 @@ Result RunTool(const std::string& arguments) {
     if (pipe == nullptr) return r;
     char buffer[4096];
     std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) r.out.append(buffer, n);
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        r.out.append(buffer, n);
     const int status = pclose(pipe);
     r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return r;
@@ -37,7 +38,8 @@ Result RunTool(const std::string& arguments) {
 std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;
     std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
     return lines;
 }
 
@@ -46,20 +48,23 @@ protected:
     std::string Write(const std::string& name, const Bytes& bytes) {
         const auto path = std::filesystem::temp_directory_path() /
                           (std::string("pngtool_") + std::to_string(::getpid()) + "_" + name);
-        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
         files.push_back(path);
         return path.string();
     }
     void TearDown() override {
-        for (const auto& f : files) std::filesystem::remove(f);
+        for (const auto& f : files)
+            std::filesystem::remove(f);
     }
     std::vector<std::filesystem::path> files;
 };
 
 TEST_F(PngTool, InfoListsChunksThenHeader) {
     const std::string file =
-        Write("info.png", Png(IhdrBody(3, 2, 8, 6, 1), {Chunk("gAMA", {0, 0, 0xB1, 0x8E}), Chunk("iCCP", {'p', 0, 0}),
-                                                       Chunk("IDAT", Compress(Bytes(3 * 13, 0)))}));
+        Write("info.png",
+              Png(IhdrBody(3, 2, 8, 6, 1), {Chunk("gAMA", {0, 0, 0xB1, 0x8E}), Chunk("iCCP", {'p', 0, 0}),
+                                            Chunk("IDAT", Compress(Bytes(3 * 13, 0)))}));
     const Result r = RunTool("info " + file);
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.out, "chunk IHDR 13 TChunkIHDR\n"
@@ -72,7 +77,8 @@ TEST_F(PngTool, InfoListsChunksThenHeader) {
 
 TEST_F(PngTool, DumpPrintsTheImageMemoryTopDown) {
     // 2 x 2 gray with alpha 8-bit: rows hold gray indices, a gray ramp colour table, an alpha plane.
-    const std::string gray = Write("ga.png", Png(IhdrBody(2, 2, 8, 4), {Chunk("IDAT", Compress({0, 1, 2, 3, 4, 0, 5, 6, 7, 8}))}));
+    const std::string gray =
+        Write("ga.png", Png(IhdrBody(2, 2, 8, 4), {Chunk("IDAT", Compress({0, 1, 2, 3, 4, 0, 5, 6, 7, 8}))}));
     Result r = RunTool("dump " + gray);
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.out, "image 2 2 8 4 4 8\ncolors 0\nrow 0 0103\nalpha 0 0204\nrow 1 0507\nalpha 1 0608\n");
@@ -86,28 +92,35 @@ TEST_F(PngTool, DumpPrintsTheImageMemoryTopDown) {
                      "color 3 01 02 03\nrow 0 0123\n");
 
     // 16-bit RGB: blue-green-red high bytes, and the low-byte plane.
-    const std::string rgb16 = Write("rgb16.png", Png(IhdrBody(1, 1, 16, 2), {Chunk("IDAT", Compress({0, 1, 2, 3, 4, 5, 6}))}));
+    const std::string rgb16 =
+        Write("rgb16.png", Png(IhdrBody(1, 1, 16, 2), {Chunk("IDAT", Compress({0, 1, 2, 3, 4, 5, 6}))}));
     r = RunTool("dump " + rgb16);
     EXPECT_EQ(r.out, "image 1 1 24 4 2 16\ncolors 0\nrow 0 050301\nlow 0 060402\n");
 }
 
 TEST_F(PngTool, LoadFailuresAndUsage) {
-    const std::string corrupt = Write("bad.png", Concat({Signature(), Chunk("IHDR", IhdrBody(1, 1, 8, 0)),
-                                                          Chunk("IDAT", Compress({0, 0}), 1), Chunk("IEND", {})}));
+    const std::string corrupt =
+        Write("bad.png", Concat({Signature(), Chunk("IHDR", IhdrBody(1, 1, 8, 0)),
+                                 Chunk("IDAT", Compress({0, 0}), 1), Chunk("IEND", {})}));
     Result r = RunTool("info " + corrupt);
     EXPECT_EQ(r.exitCode, 2);
-    EXPECT_EQ(r.out, "error EPngInvalidCRC: This \"Portable Network Graphics\" image is not valid because it contains "
-                     "invalid pieces of data (crc error)\n");
+    EXPECT_EQ(
+        r.out,
+        "error EPngInvalidCRC: This \"Portable Network Graphics\" image is not valid because it contains "
+        "invalid pieces of data (crc error)\n");
     const std::string notFirst = Write("nf.png", Concat({Signature(), Chunk("IEND", {})}));
     r = RunTool("dump " + notFirst);
     EXPECT_EQ(r.exitCode, 2);
     // The message's CR LF is shown as one space.
-    EXPECT_EQ(r.out, "error EPNGIHDRNotFirst: This \"Portable Network Graphics\" image is not supported or it might be "
-                     "invalid. (IHDR chunk is not the first)\n");
+    EXPECT_EQ(
+        r.out,
+        "error EPNGIHDRNotFirst: This \"Portable Network Graphics\" image is not supported or it might be "
+        "invalid. (IHDR chunk is not the first)\n");
     r = RunTool("info /nonexistent/file.png");
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_TRUE(r.out.starts_with("error EFOpenError: ")) << r.out;
-    for (const char* args : {"", "info", "frobnicate x.png", "info a b"}) EXPECT_EQ(RunTool(args).exitCode, 1) << args;
+    for (const char* args : {"", "info", "frobnicate x.png", "info a b"})
+        EXPECT_EQ(RunTool(args).exitCode, 1) << args;
 }
 
 TEST_F(PngTool, SuiteImagesFollowTheFormats) {
@@ -119,10 +132,12 @@ TEST_F(PngTool, SuiteImagesFollowTheFormats) {
     const std::regex chunk("chunk [A-Za-z]{4} [0-9]+ TChunk[A-Za-z]*");
     const std::regex header("header( [0-9]+){7}");
     const std::regex hexLine("(row|alpha|low) [0-9]+ ([0-9a-f]{2})*");
-    for (const char* name : {"basi0g01.png", "basn3p02.png", "basn6a16.png", "ctzn0g04.png", "tbbn3p08.png"}) {
+    for (const char* name :
+         {"basi0g01.png", "basn3p02.png", "basn6a16.png", "ctzn0g04.png", "tbbn3p08.png"}) {
         const std::vector<std::string> info = Lines(RunTool("info " + (suite / name).string()).out);
         ASSERT_GE(info.size(), 4u) << name;
-        for (std::size_t i = 0; i + 1 < info.size(); ++i) EXPECT_TRUE(std::regex_match(info[i], chunk)) << info[i];
+        for (std::size_t i = 0; i + 1 < info.size(); ++i)
+            EXPECT_TRUE(std::regex_match(info[i], chunk)) << info[i];
         EXPECT_TRUE(std::regex_match(info.back(), header)) << info.back();
 
         const Result dump = RunTool("dump " + (suite / name).string());

@@ -1,0 +1,492 @@
+// Stand-in for the Windows graphics device interface: memory device contexts, bitmap sections and
+// logical palettes. Every live object sits in one registry, which owns it; a handle is only used
+// after it has been found there, so stale or foreign handles fail instead of being dereferenced.
+#include "platform/gdi.h"
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cstddef>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <mutex>
+#include <new>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/gdi_internal.h"
+
+GdiObject::~GdiObject() = default;
+GdiDC::~GdiDC() = default;
+
+namespace {
+
+using gdi_internal::DibStride;
+using gdi_internal::IsSupportedBitCount;
+
+struct FreeDeleter {
+    void operator()(void* p) const noexcept { std::free(p); }
+};
+
+struct MemoryDC;
+
+// A bitmap section. Also serves as the 1 x 1 monochrome bitmap a memory DC starts with.
+struct DibSection final : GdiBitmap {
+    int width = 0;
+    int height = 0; // always positive; topDown tells the row order
+    int bitsPerPixel = 0;
+    int stride = 0;
+    bool topDown = false;
+    std::unique_ptr<BYTE, FreeDeleter> pixels;
+    std::array<RGBQUAD, 256> colours{}; // for <= 8 bits per pixel; entries not given stay zero
+    const MemoryDC* selectedInto = nullptr;
+    const MemoryDC* owner = nullptr; // a DC's default bitmap: not deletable, dies with the DC
+};
+
+struct Palette final : GdiPalette {
+    std::vector<PALETTEENTRY> entries;
+    int selections = 0; // device contexts that hold it; deletable only at 0
+    bool stock = false;
+};
+
+struct MemoryDC final : GdiDC {
+    DibSection* defaultBitmap = nullptr;
+    DibSection* bitmap = nullptr;
+    Palette* palette = nullptr;
+};
+
+// All live objects, keyed by handle. One mutex guards it so the calls are safe from any thread.
+struct Registry {
+    Registry() {
+        auto stock = std::make_unique<Palette>();
+        stock->entries.assign(gdi_internal::kStaticColours.begin(), gdi_internal::kStaticColours.end());
+        stock->stock = true;
+        stockPalette = stock.get();
+        palettes.emplace(stockPalette, std::move(stock));
+    }
+
+    DibSection* FindBitmap(const GdiObject* handle) const {
+        const auto it = bitmaps.find(handle);
+        return it == bitmaps.end() ? nullptr : it->second.get();
+    }
+    Palette* FindPalette(const GdiObject* handle) const {
+        const auto it = palettes.find(handle);
+        return it == palettes.end() ? nullptr : it->second.get();
+    }
+    MemoryDC* FindDC(const GdiDC* handle) const {
+        const auto it = dcs.find(handle);
+        return it == dcs.end() ? nullptr : it->second.get();
+    }
+
+    std::mutex mutex;
+    std::unordered_map<const GdiObject*, std::unique_ptr<DibSection>> bitmaps;
+    std::unordered_map<const GdiObject*, std::unique_ptr<Palette>> palettes;
+    std::unordered_map<const GdiDC*, std::unique_ptr<MemoryDC>> dcs;
+    Palette* stockPalette = nullptr;
+};
+
+Registry& Objects() {
+    static Registry registry;
+    return registry;
+}
+
+std::atomic<std::size_t> sectionLimit{std::size_t{1} << 30};
+
+// Zero-filled pixel storage for a validated format; null when it would exceed limit bytes or
+// memory runs out.
+std::unique_ptr<DibSection> MakeDib(int bitsPerPixel, LONG width, LONG height, std::size_t limit) {
+    const std::uint64_t stride = DibStride(bitsPerPixel, width);
+    const std::uint64_t rows = height < 0 ? -static_cast<std::int64_t>(height) : height;
+    if (stride > static_cast<std::uint64_t>(std::numeric_limits<int>::max())) return nullptr;
+    // stride * rows <= limit, tested without forming a product that could overflow.
+    if (stride > limit / rows) return nullptr;
+    // calloc leaves fresh pages untouched, so an unused large section costs no resident memory.
+    std::unique_ptr<BYTE, FreeDeleter> pixels(static_cast<BYTE*>(std::calloc(stride * rows, 1)));
+    if (!pixels) return nullptr;
+    auto dib = std::make_unique<DibSection>();
+    dib->width = width;
+    dib->height = static_cast<int>(rows);
+    dib->bitsPerPixel = bitsPerPixel;
+    dib->stride = static_cast<int>(stride);
+    dib->topDown = height < 0;
+    dib->pixels = std::move(pixels);
+    return dib;
+}
+
+// Address of a row counted from the top of the picture.
+const BYTE* RowFromTop(const DibSection& dib, int row) {
+    const int stored = dib.topDown ? row : dib.height - 1 - row;
+    return dib.pixels.get() + static_cast<std::size_t>(stored) * static_cast<std::size_t>(dib.stride);
+}
+
+void FillView(const DibSection& dib, DibView& view) {
+    view.width = dib.width;
+    view.height = dib.height;
+    view.bitsPerPixel = dib.bitsPerPixel;
+    view.stride = dib.stride;
+    view.topDown = dib.topDown;
+    view.bits = dib.pixels.get();
+    view.colours = dib.bitsPerPixel <= 8 ? dib.colours.data() : nullptr;
+}
+
+// Callers may pass a bare BITMAPINFOHEADER as a BITMAPINFO; copying the header as bytes reads it
+// without assuming which record really lies behind the pointer.
+BITMAPINFOHEADER ReadHeader(const BITMAPINFO* info) {
+    BITMAPINFOHEADER header;
+    std::memcpy(&header, info, sizeof(header));
+    return header;
+}
+
+HPALETTE AddPalette(Registry& objects, std::vector<PALETTEENTRY> entries) {
+    auto palette = std::make_unique<Palette>();
+    palette->entries = std::move(entries);
+    Palette* handle = palette.get();
+    objects.palettes.emplace(handle, std::move(palette));
+    return handle;
+}
+
+} // namespace
+
+HDC CreateCompatibleDC(HDC) {
+    // The reference context does not matter: every memory context here is device-independent,
+    // and it may come from another stand-in, so it is neither checked nor used.
+    Registry& objects = Objects();
+    try {
+        auto dib = MakeDib(1, 1, 1, std::numeric_limits<std::size_t>::max()); // not a section: no limit
+        if (!dib) return nullptr;
+        std::copy(gdi_internal::kMonochromeColours.begin(), gdi_internal::kMonochromeColours.end(),
+                  dib->colours.begin());
+        auto dc = std::make_unique<MemoryDC>();
+        MemoryDC* handle = dc.get();
+        DibSection* defaultBitmap = dib.get();
+        defaultBitmap->owner = handle;
+        defaultBitmap->selectedInto = handle;
+        dc->defaultBitmap = defaultBitmap;
+        dc->bitmap = defaultBitmap;
+
+        const std::lock_guard lock(objects.mutex);
+        dc->palette = objects.stockPalette;
+        objects.bitmaps.emplace(defaultBitmap, std::move(dib));
+        try {
+            objects.dcs.emplace(handle, std::move(dc));
+        } catch (const std::bad_alloc&) {
+            objects.bitmaps.erase(defaultBitmap); // keep the registry free of half-made contexts
+            return nullptr;
+        }
+        ++objects.stockPalette->selections;
+        return handle;
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
+BOOL DeleteDC(HDC hdc) {
+    Registry& objects = Objects();
+    const std::lock_guard lock(objects.mutex);
+    MemoryDC* dc = objects.FindDC(hdc);
+    if (!dc) return FALSE;
+    // What the DC held becomes free again; only its own default bitmap goes with it.
+    dc->bitmap->selectedInto = nullptr;
+    --dc->palette->selections;
+    objects.bitmaps.erase(dc->defaultBitmap);
+    objects.dcs.erase(hdc);
+    return TRUE;
+}
+
+HGDIOBJ SelectObject(HDC hdc, HGDIOBJ obj) {
+    Registry& objects = Objects();
+    const std::lock_guard lock(objects.mutex);
+    MemoryDC* dc = objects.FindDC(hdc);
+    DibSection* bitmap = objects.FindBitmap(obj);
+    // Palettes go through SelectPalette, as on Windows; other handles are unknown.
+    if (!dc || !bitmap) return nullptr;
+    if (bitmap->selectedInto == dc) return bitmap;
+    if (bitmap->selectedInto || (bitmap->owner && bitmap->owner != dc)) return nullptr;
+    DibSection* previous = dc->bitmap;
+    previous->selectedInto = nullptr;
+    bitmap->selectedInto = dc;
+    dc->bitmap = bitmap;
+    return previous;
+}
+
+BOOL DeleteObject(HGDIOBJ obj) {
+    Registry& objects = Objects();
+    const std::lock_guard lock(objects.mutex);
+    if (const DibSection* bitmap = objects.FindBitmap(obj)) {
+        if (bitmap->selectedInto || bitmap->owner) return FALSE;
+        objects.bitmaps.erase(obj);
+        return TRUE;
+    }
+    if (const Palette* palette = objects.FindPalette(obj)) {
+        if (palette->stock || palette->selections > 0) return FALSE;
+        objects.palettes.erase(obj);
+        return TRUE;
+    }
+    return FALSE;
+}
+
+HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, UINT usage, void** bits, HANDLE section, DWORD) {
+    // The DC would only matter for DIB_PAL_COLORS, which is not supported; file-mapping sections
+    // are not supported either.
+    if (bits) *bits = nullptr;
+    if (!info || usage != DIB_RGB_COLORS || section) return nullptr;
+    const BITMAPINFOHEADER header = ReadHeader(info);
+    if (header.biSize < sizeof(BITMAPINFOHEADER) || header.biPlanes != 1 ||
+        !IsSupportedBitCount(header.biBitCount) || header.biCompression != BI_RGB || header.biWidth <= 0 ||
+        header.biHeight == 0 || header.biHeight == std::numeric_limits<LONG>::min()) {
+        return nullptr;
+    }
+    try {
+        auto dib = MakeDib(header.biBitCount, header.biWidth, header.biHeight, BitmapSectionLimit());
+        if (!dib) return nullptr;
+        if (header.biBitCount <= 8) {
+            // The table starts biSize bytes into the caller's record, which is usually larger
+            // than BITMAPINFO; it is read as bytes rather than through bmiColors[].
+            const DWORD full = DWORD{1} << header.biBitCount;
+            const DWORD count = header.biClrUsed != 0 ? std::min(header.biClrUsed, full) : full;
+            std::memcpy(dib->colours.data(), reinterpret_cast<const BYTE*>(info) + header.biSize,
+                        count * sizeof(RGBQUAD));
+        }
+        Registry& objects = Objects();
+        const std::lock_guard lock(objects.mutex);
+        DibSection* handle = dib.get();
+        objects.bitmaps.emplace(handle, std::move(dib));
+        if (bits) *bits = handle->pixels.get();
+        return handle;
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
+void SetBitmapSectionLimit(std::size_t bytes) {
+    sectionLimit.store(bytes);
+}
+
+std::size_t BitmapSectionLimit() {
+    return sectionLimit.load();
+}
+
+int GetDIBits(HDC, HBITMAP bitmap, UINT start, UINT lines, void* bits, BITMAPINFO* info, UINT usage) {
+    // The DC is not consulted: the bitmap carries its own format, and Windows does not require
+    // the bitmap to be selected into it.
+    if (!info || usage != DIB_RGB_COLORS) return 0;
+    Registry& objects = Objects();
+    const std::lock_guard lock(objects.mutex);
+    const DibSection* dib = objects.FindBitmap(bitmap);
+    if (!dib) return 0;
+    BITMAPINFOHEADER header = ReadHeader(info);
+    if (header.biSize < sizeof(BITMAPINFOHEADER)) return 0;
+
+    if (!bits) {
+        // Describe the bitmap in the caller's depth, or its own when none is asked for.
+        const int bitsPerPixel = header.biBitCount == 0 ? dib->bitsPerPixel : header.biBitCount;
+        if (!IsSupportedBitCount(bitsPerPixel)) return 0;
+        const std::uint64_t size =
+            DibStride(bitsPerPixel, dib->width) * static_cast<std::uint64_t>(dib->height);
+        if (size > std::numeric_limits<DWORD>::max()) return 0;
+        header.biWidth = dib->width;
+        header.biHeight = dib->height;
+        header.biPlanes = 1;
+        header.biBitCount = static_cast<WORD>(bitsPerPixel);
+        header.biSizeImage = static_cast<DWORD>(size);
+        std::memcpy(info, &header, sizeof(header));
+        return dib->height;
+    }
+
+    const int dstBitsPerPixel = header.biBitCount;
+    if (!IsSupportedBitCount(dstBitsPerPixel) || header.biCompression != BI_RGB ||
+        header.biWidth != dib->width) {
+        return 0;
+    }
+    const auto height = static_cast<UINT>(dib->height);
+    if (start >= height || lines == 0) return 0;
+    const UINT count = std::min(lines, height - start);
+    const auto dstStride = static_cast<std::size_t>(DibStride(dstBitsPerPixel, dib->width));
+    const bool dstTopDown = header.biHeight < 0;
+    try {
+        gdi_internal::RowConverter converter(dib->bitsPerPixel, dib->colours.data(), dstBitsPerPixel,
+                                             dib->width);
+        auto* out = static_cast<BYTE*>(bits);
+        for (UINT i = 0; i < count; ++i) {
+            // Scan line 0 is the bottom row for a bottom-up destination, the top row otherwise.
+            const UINT scan = start + i;
+            const auto row = static_cast<int>(dstTopDown ? scan : height - 1 - scan);
+            converter.Convert(RowFromTop(*dib, row), out + i * dstStride);
+        }
+        if (dstBitsPerPixel <= 8) {
+            std::memcpy(reinterpret_cast<BYTE*>(info) + header.biSize, converter.DestinationColours(),
+                        (std::size_t{1} << dstBitsPerPixel) * sizeof(RGBQUAD));
+        }
+    } catch (const std::bad_alloc&) {
+        return 0;
+    }
+    return static_cast<int>(count);
+}
+
+int GetObjectA(HGDIOBJ obj, int size, void* buffer) {
+    Registry& objects = Objects();
+    const std::lock_guard lock(objects.mutex);
+    if (const DibSection* dib = objects.FindBitmap(obj)) {
+        constexpr int needed = sizeof(BITMAP);
+        if (!buffer) return needed;
+        if (size < needed) return 0;
+        BITMAP record{};
+        record.bmType = 0;
+        record.bmWidth = dib->width;
+        record.bmHeight = dib->height;
+        record.bmWidthBytes = dib->stride;
+        record.bmPlanes = 1;
+        record.bmBitsPixel = static_cast<WORD>(dib->bitsPerPixel);
+        record.bmBits = dib->pixels.get();
+        std::memcpy(buffer, &record, sizeof(record)); // the buffer need not be aligned
+        return needed;
+    }
+    if (const Palette* palette = objects.FindPalette(obj)) {
+        constexpr int needed = sizeof(WORD);
+        if (!buffer) return needed;
+        if (size < needed) return 0;
+        const auto count = static_cast<WORD>(palette->entries.size());
+        std::memcpy(buffer, &count, sizeof(count));
+        return needed;
+    }
+    return 0;
+}
+
+HPALETTE CreatePalette(const LOGPALETTE* palette) {
+    if (!palette) return nullptr;
+    WORD version = 0;
+    WORD count = 0;
+    std::memcpy(&version, reinterpret_cast<const BYTE*>(palette) + offsetof(LOGPALETTE, palVersion),
+                sizeof(version));
+    std::memcpy(&count, reinterpret_cast<const BYTE*>(palette) + offsetof(LOGPALETTE, palNumEntries),
+                sizeof(count));
+    if (version != 0x300 || count < 1 || count > 256) return nullptr;
+    try {
+        // The entries run past the declared one-element array: read them as bytes.
+        std::vector<PALETTEENTRY> entries(count);
+        std::memcpy(entries.data(),
+                    reinterpret_cast<const BYTE*>(palette) + offsetof(LOGPALETTE, palPalEntry),
+                    count * sizeof(PALETTEENTRY));
+        Registry& objects = Objects();
+        const std::lock_guard lock(objects.mutex);
+        return AddPalette(objects, std::move(entries));
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
+HPALETTE CreateHalftonePalette(HDC) {
+    try {
+        const auto& halftone = gdi_internal::HalftoneColours();
+        std::vector<PALETTEENTRY> entries(halftone.begin(), halftone.end());
+        Registry& objects = Objects();
+        const std::lock_guard lock(objects.mutex);
+        return AddPalette(objects, std::move(entries));
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
+BOOL ResizePalette(HPALETTE palette, UINT entries) {
+    if (entries < 1 || entries > 1024) return FALSE;
+    Registry& objects = Objects();
+    const std::lock_guard lock(objects.mutex);
+    Palette* found = objects.FindPalette(palette);
+    if (!found || found->stock) return FALSE;
+    try {
+        found->entries.resize(entries, PALETTEENTRY{0, 0, 0, 0});
+    } catch (const std::bad_alloc&) {
+        return FALSE;
+    }
+    return TRUE;
+}
+
+UINT GetPaletteEntries(HPALETTE palette, UINT start, UINT count, PALETTEENTRY* entries) {
+    Registry& objects = Objects();
+    const std::lock_guard lock(objects.mutex);
+    const Palette* found = objects.FindPalette(palette);
+    if (!found) return 0;
+    const auto size = static_cast<UINT>(found->entries.size());
+    if (!entries) return size;
+    if (start >= size) return 0;
+    const UINT copied = std::min(count, size - start);
+    std::copy_n(found->entries.begin() + start, copied, entries);
+    return copied;
+}
+
+UINT SetPaletteEntries(HPALETTE palette, UINT start, UINT count, const PALETTEENTRY* entries) {
+    if (!entries) return 0;
+    Registry& objects = Objects();
+    const std::lock_guard lock(objects.mutex);
+    Palette* found = objects.FindPalette(palette);
+    if (!found || found->stock) return 0;
+    const auto size = static_cast<UINT>(found->entries.size());
+    if (start >= size) return 0;
+    const UINT copied = std::min(count, size - start);
+    std::copy_n(entries, copied, found->entries.begin() + start);
+    return copied;
+}
+
+UINT GetNearestPaletteIndex(HPALETTE palette, COLORREF colour) {
+    Registry& objects = Objects();
+    const std::lock_guard lock(objects.mutex);
+    const Palette* found = objects.FindPalette(palette);
+    if (!found) return CLR_INVALID;
+    return static_cast<UINT>(gdi_internal::NearestEntry(found->entries.data(), found->entries.size(),
+                                                        GetRValue(colour), GetGValue(colour),
+                                                        GetBValue(colour)));
+}
+
+HPALETTE SelectPalette(HDC hdc, HPALETTE palette, BOOL) {
+    // A memory DC has no foreground or background role, so the flag changes nothing.
+    Registry& objects = Objects();
+    const std::lock_guard lock(objects.mutex);
+    MemoryDC* dc = objects.FindDC(hdc);
+    Palette* found = objects.FindPalette(palette);
+    if (!dc || !found) return nullptr;
+    Palette* previous = dc->palette;
+    --previous->selections;
+    ++found->selections;
+    dc->palette = found;
+    return previous;
+}
+
+UINT RealizePalette(HDC hdc) {
+    Registry& objects = Objects();
+    const std::lock_guard lock(objects.mutex);
+    const MemoryDC* dc = objects.FindDC(hdc);
+    if (!dc) return GDI_ERROR;
+    return static_cast<UINT>(dc->palette->entries.size());
+}
+
+HPALETTE GetStockPalette() {
+    Registry& objects = Objects();
+    const std::lock_guard lock(objects.mutex);
+    return objects.stockPalette;
+}
+
+bool GetSelectedDib(HDC hdc, DibView& view) {
+    Registry& objects = Objects();
+    const std::lock_guard lock(objects.mutex);
+    const MemoryDC* dc = objects.FindDC(hdc);
+    if (!dc) return false;
+    FillView(*dc->bitmap, view);
+    return true;
+}
+
+bool GetDibView(HBITMAP bitmap, DibView& view) {
+    Registry& objects = Objects();
+    const std::lock_guard lock(objects.mutex);
+    const DibSection* dib = objects.FindBitmap(bitmap);
+    if (!dib) return false;
+    FillView(*dib, view);
+    return true;
+}
+
+std::size_t GdiObjectCount() {
+    Registry& objects = Objects();
+    std::lock_guard lock(objects.mutex);
+    return objects.bitmaps.size() + objects.palettes.size() - 1 + objects.dcs.size();
+}

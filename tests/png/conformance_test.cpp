@@ -1,0 +1,594 @@
+// Conformance of the decoded image memory with libpng's reading of the standard PNG test images,
+// the errors raised for the corrupt ones, and a few hand-made images aimed at single faults.
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <set>
+#include <sstream>
+#include <string>
+#include <tuple>
+#include <utility>
+#include <vector>
+
+#include "libpng_oracle.h"
+#include "png/pngerrors.h"
+#include "png/pngheader.h"
+#include "png/pnglang.h"
+#include "png/pngobject.h"
+#include "toolkit/core/exception.h"
+#include "toolkit/core/stream.h"
+
+namespace {
+
+using u8 = std::uint8_t;
+using Bytes = std::vector<u8>;
+using Rgb = std::array<u8, 3>;
+
+std::string SuiteDir() {
+    return std::string(VORLANTH_SHARED_DIR) + "/pngsuite";
+}
+
+// True when the folder is absent; under CI that is a failure as well, as the folder must be there.
+bool SuiteMissing() {
+    if (std::filesystem::is_directory(SuiteDir())) return false;
+    const char* ci = std::getenv("CI");
+    if (ci != nullptr && *ci != '\0')
+        ADD_FAILURE() << "the PNG test image folder is missing under CI: " << SuiteDir();
+    return true;
+}
+
+// Names (without ".png") of the suite's valid images or of its corrupt ones (those starting 'x').
+std::vector<std::string> SuiteNames(bool corrupt) {
+    std::vector<std::string> names;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(SuiteDir(), error)) {
+        const std::filesystem::path& path = entry.path();
+        if (path.extension() != ".png") continue;
+        const std::string stem = path.stem().string();
+        if (!stem.empty() && (stem[0] == 'x') == corrupt) names.push_back(stem);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+Bytes ReadBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::uint32_t BE32(const u8* p) {
+    return std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 | std::uint32_t{p[2]} << 8 | p[3];
+}
+
+struct TFileChunk {
+    std::string Type;
+    Bytes Body;
+};
+
+// The chunks of a file up to IEND, read from its bytes.
+std::vector<TFileChunk> WalkChunks(const Bytes& file) {
+    std::vector<TFileChunk> chunks;
+    for (std::size_t p = 8; p + 12 <= file.size();) {
+        const std::uint32_t n = BE32(&file[p]);
+        if (n > file.size() - p - 12) break;
+        const auto at = file.begin() + static_cast<std::ptrdiff_t>(p);
+        chunks.push_back({std::string(at + 4, at + 8), Bytes(at + 8, at + 8 + n)});
+        p += 12 + std::size_t{n};
+        if (chunks.back().Type == "IEND") break;
+    }
+    return chunks;
+}
+
+TGammaTable GammaTable(std::uint32_t value) {
+    TGammaTable table;
+    for (int i = 0; i < 256; ++i)
+        table[std::size_t(i)] = static_cast<u8>(i);
+    if (value == 0) return table;
+    const long double e = 1.0L / ((static_cast<long double>(value) / 100000.0L) * 2.2L);
+    for (int i = 0; i < 256; ++i) {
+        const long double power = e == 0.0L ? 1.0L : i == 0 ? 0.0L : expl(e * logl(i / 255.0L));
+        table[std::size_t(i)] = static_cast<u8>(nearbyintl(power * 255.0L)); // half to even
+    }
+    return table;
+}
+
+// Rounds half away from zero, for non-negative operands.
+int MulDivRounded(int a, int b, int c) {
+    return (a * b * 2 + c) / (2 * c);
+}
+
+int Channels(int colorType) {
+    static constexpr int channels[7] = {1, 0, 3, 1, 2, 0, 4};
+    return channels[colorType];
+}
+
+unsigned GetBits(const u8* row, std::size_t x, int bits) {
+    const std::size_t bit = x * std::size_t(bits);
+    return (row[bit / 8] >> (8 - bits - int(bit % 8))) & ((1u << bits) - 1);
+}
+
+void PutBits(u8* row, std::size_t x, int bits, unsigned v) {
+    const std::size_t bit = x * std::size_t(bits);
+    row[bit / 8] = static_cast<u8>(row[bit / 8] | v << (8 - bits - int(bit % 8)));
+}
+
+// The image memory the library should hold for libpng's raw rows.
+struct TMemoryModel {
+    int RowBits = 0;
+    std::int32_t Stride = 0;
+    std::vector<Bytes> Pixels, Low, Alpha; // Low and Alpha empty without that plane
+    std::vector<Rgb> Colors;
+};
+
+TMemoryModel ModelOf(const TRawImage& raw, const TGammaTable& rowGamma, const TGammaTable& paletteGamma) {
+    TMemoryModel m;
+    const int bd = raw.BitDepth, ct = raw.ColorType, ch = Channels(ct);
+    m.RowBits = ct == 2 || ct == 6 ? 24 : bd == 1 ? 1 : bd <= 4 ? 4 : 8;
+    m.Stride = static_cast<std::int32_t>((std::int64_t{m.RowBits} * raw.Width + 31) / 32 * 4);
+    const bool hasAlpha = ct == 4 || ct == 6, hasLow = bd == 16;
+    for (const Bytes& row : raw.Rows) {
+        Bytes px(std::size_t(m.Stride)), lo(hasLow ? px.size() : 0), al(hasAlpha ? raw.Width : 0);
+        auto high = [&](std::size_t sample) { return bd == 16 ? row[2 * sample] : row[sample]; };
+        auto low = [&](std::size_t sample) { return row[2 * sample + 1]; };
+        for (std::size_t x = 0; x < raw.Width; ++x) {
+            const std::size_t s = x * std::size_t(ch);
+            if (bd < 8) {
+                const unsigned v = GetBits(row.data(), x, bd);
+                PutBits(px.data(), x, m.RowBits, ct == 0 && bd == 2 ? (v << 2) | v : v);
+            } else if (ct == 2 || ct == 6) {
+                for (std::size_t c = 0; c < 3; ++c) { // blue, green, red from red, green, blue
+                    px[3 * x + c] = rowGamma[high(s + 2 - c)];
+                    if (hasLow) lo[3 * x + c] = rowGamma[low(s + 2 - c)];
+                }
+            } else {
+                px[x] = high(s);
+                if (hasLow) lo[x] = low(s);
+            }
+            if (hasAlpha) al[x] = high(s + std::size_t(ch) - 1);
+        }
+        m.Pixels.push_back(std::move(px));
+        if (hasLow) m.Low.push_back(std::move(lo));
+        if (hasAlpha) m.Alpha.push_back(std::move(al));
+    }
+    if (ct == 3) {
+        for (const Rgb& c : raw.Palette)
+            m.Colors.push_back({paletteGamma[c[0]], paletteGamma[c[1]], paletteGamma[c[2]]});
+    } else if (ct == 0) {
+        const int n = 1 << m.RowBits;
+        for (int i = 0; i < n; ++i) {
+            const u8 g = rowGamma[std::size_t(MulDivRounded(i, 255, n - 1))];
+            m.Colors.push_back({g, g, g});
+        }
+    }
+    return m;
+}
+
+// The first difference between a plane of the library and the model over the bits that belong
+// to pixels (padding bits and bytes are not compared); empty when they agree.
+std::string PlaneDifference(const char* plane, const std::vector<Bytes>& expected,
+                            const std::function<const u8*(std::int32_t)>& actualRow, std::int64_t bitsUsed) {
+    const std::size_t whole = std::size_t(bitsUsed / 8);
+    const int rest = int(bitsUsed % 8);
+    const u8 lastMask = static_cast<u8>(0xFF00 >> rest);
+    std::ostringstream first;
+    int rows = 0;
+    for (std::size_t y = 0; y < expected.size(); ++y) {
+        const u8* actual = actualRow(std::int32_t(y));
+        if (actual == nullptr) return std::string(plane) + ": plane missing";
+        std::size_t at = whole + 1;
+        for (std::size_t i = 0; i < whole && at > whole; ++i)
+            if (actual[i] != expected[y][i]) at = i;
+        if (at > whole && rest != 0 && ((actual[whole] ^ expected[y][whole]) & lastMask) != 0) at = whole;
+        if (at > whole) continue;
+        if (rows++ == 0)
+            first << " first at row " << y << " byte " << at << ": got " << int(actual[at]) << ", expected "
+                  << int(expected[y][at]);
+    }
+    if (rows == 0) return "";
+    return std::string(plane) + ": " + std::to_string(rows) + " of " + std::to_string(expected.size()) +
+           " rows differ;" + first.str();
+}
+
+std::vector<Rgb> ColorTableOf(const TChunkIHDR& h) {
+    std::vector<Rgb> colors;
+    for (std::uint32_t i = 0; i < h.ColorsUsed() && i < 256; ++i)
+        colors.push_back({h.DibInfo.ColorTable[i].rgbRed, h.DibInfo.ColorTable[i].rgbGreen,
+                          h.DibInfo.ColorTable[i].rgbBlue});
+    return colors;
+}
+
+void ExpectMemoryMatches(const TChunkIHDR& h, const TMemoryModel& m) {
+    ASSERT_EQ(h.RowBits(), m.RowBits);
+    ASSERT_EQ(h.RowStride, m.Stride);
+    const std::int64_t bits = std::int64_t{h.RowBits()} * h.Width;
+    auto pixels = [&](std::int32_t y) { return h.PixelRow(y); };
+    auto low = [&](std::int32_t y) { return h.LowByteRow(y); };
+    auto alpha = [&](std::int32_t y) { return h.AlphaRow(y); };
+    EXPECT_EQ(PlaneDifference("pixels", m.Pixels, pixels, bits), "");
+    EXPECT_EQ(h.LowByteRow(0) != nullptr, !m.Low.empty());
+    if (!m.Low.empty()) {
+        EXPECT_EQ(PlaneDifference("low bytes", m.Low, low, bits), "");
+    }
+    EXPECT_EQ(h.AlphaRow(0) != nullptr, !m.Alpha.empty());
+    if (!m.Alpha.empty()) {
+        EXPECT_EQ(PlaneDifference("alpha", m.Alpha, alpha, 8 * std::int64_t{h.Width}), "");
+    }
+    EXPECT_EQ(h.ColorsUsed(), m.Colors.size());
+    EXPECT_EQ(ColorTableOf(h), m.Colors);
+}
+
+// ---- the valid images against libpng ----
+
+const char* const NoSuite = "folder_missing";
+
+std::vector<std::string> ValidNames() {
+    std::vector<std::string> names = SuiteNames(false);
+    if (!std::filesystem::is_directory(SuiteDir())) names.push_back(NoSuite);
+    return names;
+}
+
+class Conformance : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(Conformance, MatchesLibpng) {
+    if (SuiteMissing()) GTEST_SKIP() << "no PNG test image folder at " << SuiteDir();
+    const std::string path = SuiteDir() + "/" + GetParam() + ".png";
+    const Bytes file = ReadBytes(path);
+    TRawImage raw;
+    ASSERT_EQ(DecodeWithLibpng(file, raw), "");
+
+    TPNGObject image;
+    try {
+        TFileStream stream(path, fmOpenRead);
+        image.ReadPng(stream);
+    } catch (const Exception& e) {
+        FAIL() << e.ClassName() << ": " << e.Message();
+    }
+    const TChunkIHDR& h = image.HeaderChunk();
+    EXPECT_EQ(h.Width, raw.Width);
+    EXPECT_EQ(h.Height, raw.Height);
+
+    // Gamma in force when the palette, the rows and the end of the file are reached; chunk list.
+    std::uint32_t gamma = 0, paletteGamma = 0, rowGamma = 0;
+    bool seenData = false;
+    std::vector<std::string> expectedChunks;
+    for (const TFileChunk& c : WalkChunks(file)) {
+        if (c.Type == "gAMA" && c.Body.size() == 4 && BE32(c.Body.data()) != 0) gamma = BE32(c.Body.data());
+        if (c.Type == "PLTE") paletteGamma = gamma;
+        if (c.Type == "cHRM" || (c.Type == "IDAT" && seenData)) continue;
+        if (c.Type == "IDAT") rowGamma = gamma;
+        seenData = seenData || c.Type == "IDAT";
+        expectedChunks.push_back(c.Type);
+    }
+    if (raw.HasGamma) {
+        EXPECT_EQ(gamma, raw.Gamma) << "libpng reads another gamma than the file walk";
+    }
+    EXPECT_EQ(image.DecodeGamma, GammaTable(gamma));
+
+    std::vector<std::string> chunks;
+    for (std::uint32_t i = 0; i < image.Chunks().ItemCount(); ++i)
+        chunks.push_back(image.Chunks().ChunkAt(i)->TypeText());
+    EXPECT_EQ(chunks, expectedChunks);
+
+    ExpectMemoryMatches(h, ModelOf(raw, GammaTable(rowGamma), GammaTable(paletteGamma)));
+}
+
+INSTANTIATE_TEST_SUITE_P(PngSuite, Conformance, ::testing::ValuesIn(ValidNames()),
+                         [](const ::testing::TestParamInfo<std::string>& p) {
+                             std::string name = p.param;
+                             std::replace_if(
+                                 name.begin(), name.end(),
+                                 [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); }, '_');
+                             return name;
+                         });
+
+// ---- the corrupt images ----
+
+struct TCorruptCase {
+    const char* Name;
+    const char* Fault; // what the file's bytes show
+    const char* ClassName;
+    const char* Message;
+};
+
+const TCorruptCase CorruptCases[] = {
+    {"xc1n0g08", "IHDR colour type 1", "EPngInvalidIHDR", pnglang::EPngInvalidIHDRText},
+    {"xc9n2c08", "IHDR colour type 9", "EPngInvalidIHDR", pnglang::EPngInvalidIHDRText},
+    {"xcrn0g04", "signature LF bytes turned into CR", "EPNGInvalidFileHeader",
+     pnglang::EPNGInvalidFileHeaderText},
+    {"xcsn0g01", "IDAT checksum wrong", "EPngInvalidCRC", pnglang::EPngInvalidCRCText},
+    {"xd0n2c08", "IHDR bit depth 0", "EPngInvalidIHDR", pnglang::EPngInvalidIHDRText},
+    {"xd3n2c08", "IHDR bit depth 3", "EPngInvalidIHDR", pnglang::EPngInvalidIHDRText},
+    {"xd9n2c08", "IHDR bit depth 99", "EPngInvalidIHDR", pnglang::EPngInvalidIHDRText},
+    {"xdtn0g01", "no IDAT chunk", "EPNGNoImageData", pnglang::EPNGNoImageDataText},
+    {"xhdn0g08", "IHDR checksum wrong", "EPngInvalidCRC", pnglang::EPngInvalidCRCText},
+    {"xlfn0g04", "signature CR bytes turned into LF", "EPNGInvalidFileHeader",
+     pnglang::EPNGInvalidFileHeaderText},
+    {"xs1n0g01", "signature byte 1 wrong", "EPNGInvalidFileHeader", pnglang::EPNGInvalidFileHeaderText},
+    {"xs2n0g01", "signature byte 2 wrong", "EPNGInvalidFileHeader", pnglang::EPNGInvalidFileHeaderText},
+    {"xs4n0g01", "signature byte 4 wrong", "EPNGInvalidFileHeader", pnglang::EPNGInvalidFileHeaderText},
+    {"xs7n0g01", "signature byte 7 wrong", "EPNGInvalidFileHeader", pnglang::EPNGInvalidFileHeaderText},
+};
+
+void PrintTo(const TCorruptCase& c, std::ostream* os) {
+    *os << c.Name;
+}
+
+class CorruptFile : public ::testing::TestWithParam<TCorruptCase> {};
+
+TEST_P(CorruptFile, RaisesTheErrorOfItsFault) {
+    if (SuiteMissing()) GTEST_SKIP() << "no PNG test image folder at " << SuiteDir();
+    const TCorruptCase& c = GetParam();
+    SCOPED_TRACE(c.Fault);
+    TPNGObject image;
+    try {
+        TFileStream stream(SuiteDir() + "/" + c.Name + ".png", fmOpenRead);
+        image.ReadPng(stream);
+        ADD_FAILURE() << "loaded without an error";
+    } catch (const Exception& e) {
+        EXPECT_STREQ(e.ClassName(), c.ClassName);
+        EXPECT_EQ(e.Message(), c.Message);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(PngSuite, CorruptFile, ::testing::ValuesIn(CorruptCases),
+                         [](const ::testing::TestParamInfo<TCorruptCase>& p) { return p.param.Name; });
+
+TEST(CorruptTable, CoversEveryCorruptFileOfTheFolder) {
+    if (SuiteMissing()) GTEST_SKIP() << "no PNG test image folder at " << SuiteDir();
+    std::set<std::string> table;
+    for (const TCorruptCase& c : CorruptCases)
+        table.insert(c.Name);
+    const std::vector<std::string> names = SuiteNames(true);
+    const std::set<std::string> folder(names.begin(), names.end());
+    for (const std::string& name : table)
+        EXPECT_TRUE(folder.count(name)) << name << ".png is not in the folder";
+    for (const std::string& name : folder)
+        EXPECT_TRUE(table.count(name)) << name << ".png is not in the table";
+}
+
+// ---- hand-made images aimed at single faults ----
+
+void AppendChunk(Bytes& out, const char* type, const Bytes& body) {
+    const auto n = static_cast<std::uint32_t>(body.size());
+    for (int shift = 24; shift >= 0; shift -= 8)
+        out.push_back(static_cast<u8>(n >> shift));
+    const std::size_t start = out.size();
+    out.insert(out.end(), type, type + 4);
+    out.insert(out.end(), body.begin(), body.end());
+    const auto crc = static_cast<std::uint32_t>(crc32(0, &out[start], static_cast<uInt>(out.size() - start)));
+    for (int shift = 24; shift >= 0; shift -= 8)
+        out.push_back(static_cast<u8>(crc >> shift));
+}
+
+Bytes BE32Bytes(std::uint32_t v) {
+    return {static_cast<u8>(v >> 24), static_cast<u8>(v >> 16), static_cast<u8>(v >> 8), static_cast<u8>(v)};
+}
+
+// Applies filter type f (0 to 4) to a line, given the previous line of its pass (zero at a start).
+Bytes FilterLine(int f, const Bytes& line, const Bytes& prior, std::size_t distance) {
+    Bytes out(line.size());
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        const int a = i >= distance ? line[i - distance] : 0, b = prior[i],
+                  c = i >= distance ? prior[i - distance] : 0;
+        const int pa = std::abs(b - c), pb = std::abs(a - c), pc = std::abs(a + b - 2 * c);
+        const int paeth = pa <= pb && pa <= pc ? a : pb <= pc ? b : c;
+        const int predictor[5] = {0, a, b, (a + b) / 2, paeth};
+        out[i] = static_cast<u8>(line[i] - predictor[f]);
+    }
+    return out;
+}
+
+// A file of the rows (raw samples, whole image; the filter type cycles from row to row) with the
+// given chunks between IHDR and IDAT; a new IDAT starts at each cut into the compressed data (a
+// repeated cut makes an empty one).
+Bytes EncodePng(std::uint32_t w, u8 bd, u8 ct, bool interlaced, const std::vector<Bytes>& rows,
+                const std::vector<std::pair<const char*, Bytes>>& extra = {},
+                const std::vector<std::size_t>& cuts = {}) {
+    static constexpr int rowStart[7] = {0, 0, 4, 0, 2, 0, 1}, rowStep[7] = {8, 8, 8, 4, 4, 2, 2};
+    static constexpr int colStart[7] = {0, 4, 0, 2, 0, 1, 0}, colStep[7] = {8, 8, 4, 4, 2, 2, 1};
+    const int bpp = bd * Channels(ct);
+    Bytes data;
+    for (int pass = interlaced ? 0 : 6; pass < 7; ++pass) {
+        const int y0 = interlaced ? rowStart[pass] : 0, dy = interlaced ? rowStep[pass] : 1;
+        const int x0 = interlaced ? colStart[pass] : 0, dx = interlaced ? colStep[pass] : 1;
+        if (int(w) <= x0) continue;
+        const std::size_t count = std::size_t((int(w) - x0 + dx - 1) / dx);
+        Bytes prior((count * std::size_t(bpp) + 7) / 8);
+        for (std::size_t y = std::size_t(y0); y < rows.size(); y += std::size_t(dy)) {
+            Bytes line((count * std::size_t(bpp) + 7) / 8);
+            for (std::size_t k = 0; k < count; ++k) {
+                const std::size_t x = std::size_t(x0) + k * std::size_t(dx);
+                if (bpp < 8) {
+                    PutBits(line.data(), k, bpp, GetBits(rows[y].data(), x, bpp));
+                } else {
+                    const std::size_t n = std::size_t(bpp / 8);
+                    std::copy_n(rows[y].begin() + std::ptrdiff_t(x * n), n,
+                                line.begin() + std::ptrdiff_t(k * n));
+                }
+            }
+            const int f = int(data.size() % 5);
+            const Bytes filtered = FilterLine(f, line, prior, std::size_t(std::max(1, bpp / 8)));
+            data.push_back(static_cast<u8>(f));
+            data.insert(data.end(), filtered.begin(), filtered.end());
+            prior = line;
+        }
+    }
+    uLongf size = compressBound(static_cast<uLong>(data.size()));
+    Bytes compressed(size);
+    EXPECT_EQ(compress(compressed.data(), &size, data.data(), static_cast<uLong>(data.size())), Z_OK);
+    compressed.resize(size);
+
+    Bytes file(PngSignature.begin(), PngSignature.end());
+    Bytes header = BE32Bytes(w);
+    const Bytes height = BE32Bytes(static_cast<std::uint32_t>(rows.size()));
+    header.insert(header.end(), height.begin(), height.end());
+    header.insert(header.end(), {bd, ct, 0, 0, static_cast<u8>(interlaced ? 1 : 0)});
+    AppendChunk(file, "IHDR", header);
+    for (const auto& [type, body] : extra)
+        AppendChunk(file, type, body);
+    std::size_t from = 0;
+    for (const std::size_t cut : cuts) {
+        const std::size_t to = std::min(cut, compressed.size());
+        AppendChunk(
+            file, "IDAT",
+            Bytes(compressed.begin() + std::ptrdiff_t(from), compressed.begin() + std::ptrdiff_t(to)));
+        from = to;
+    }
+    AppendChunk(file, "IDAT", Bytes(compressed.begin() + std::ptrdiff_t(from), compressed.end()));
+    AppendChunk(file, "IEND", {});
+    return file;
+}
+
+// Loads a hand-made file, after making sure libpng reads the intended rows from it.
+void Load(TPNGObject& image, const Bytes& file, const std::vector<Bytes>& rows) {
+    TRawImage raw;
+    ASSERT_EQ(DecodeWithLibpng(file, raw), "");
+    ASSERT_EQ(raw.Rows, rows) << "the hand-made file is not what the test meant";
+    TCustomMemoryStream stream(file.data(), static_cast<std::int64_t>(file.size()));
+    try {
+        image.ReadPng(stream);
+    } catch (const Exception& e) {
+        FAIL() << e.ClassName() << ": " << e.Message();
+    }
+}
+
+// Every format, sequential and interlaced, with an odd size that leaves partial passes and bytes,
+// all five filter types, a gamma and (for palette images) a full palette, against libpng's rows.
+struct TFormat {
+    u8 ColorType, BitDepth;
+};
+const TFormat Formats[] = {{0, 1}, {0, 2}, {0, 4}, {0, 8}, {0, 16}, {2, 8}, {2, 16}, {3, 1},
+                           {3, 2}, {3, 4}, {3, 8}, {4, 8}, {4, 16}, {6, 8}, {6, 16}};
+
+void PrintTo(const TFormat& f, std::ostream* os) {
+    *os << "type " << int(f.ColorType) << " depth " << int(f.BitDepth);
+}
+
+class ConformanceFormats : public ::testing::TestWithParam<std::tuple<TFormat, bool>> {};
+
+TEST_P(ConformanceFormats, HandMadeImageMatchesLibpng) {
+    const auto [format, interlaced] = GetParam();
+    const std::uint32_t w = 13, hgt = 11, gamma = 70000;
+    const std::size_t bits = std::size_t(w) * std::size_t(format.BitDepth * Channels(format.ColorType));
+    std::vector<Bytes> rows(hgt, Bytes((bits + 7) / 8));
+    std::uint32_t seed = 12345;
+    for (Bytes& row : rows) {
+        for (u8& b : row)
+            b = static_cast<u8>((seed = seed * 1103515245u + 12345u) >> 16);
+        if (bits % 8 != 0) row.back() = static_cast<u8>(row.back() & (0xFF00 >> (bits % 8)));
+    }
+    std::vector<std::pair<const char*, Bytes>> extra = {{"gAMA", BE32Bytes(gamma)}};
+    if (format.ColorType == 3) {
+        Bytes palette(3 * std::size_t(std::min(256, 1 << format.BitDepth)));
+        for (std::size_t i = 0; i < palette.size(); ++i)
+            palette[i] = static_cast<u8>(i * 37);
+        extra.emplace_back("PLTE", palette);
+    }
+    const Bytes file = EncodePng(w, format.BitDepth, format.ColorType, interlaced, rows, extra);
+    TPNGObject image;
+    ASSERT_NO_FATAL_FAILURE(Load(image, file, rows));
+    TRawImage raw;
+    ASSERT_EQ(DecodeWithLibpng(file, raw), "");
+    EXPECT_EQ(image.DecodeGamma, GammaTable(gamma));
+    ExpectMemoryMatches(image.HeaderChunk(), ModelOf(raw, GammaTable(gamma), GammaTable(gamma)));
+}
+
+std::string FormatName(const ::testing::TestParamInfo<std::tuple<TFormat, bool>>& p) {
+    const TFormat format = std::get<0>(p.param);
+    return "Type" + std::to_string(format.ColorType) + "Depth" + std::to_string(format.BitDepth) +
+           (std::get<1>(p.param) ? "Interlaced" : "Sequential");
+}
+
+INSTANTIATE_TEST_SUITE_P(All, ConformanceFormats,
+                         ::testing::Combine(::testing::ValuesIn(Formats), ::testing::Bool()), FormatName);
+
+class ConformanceTargeted : public ::testing::TestWithParam<bool> {}; // interlaced or not
+
+// Each sample's low byte is distinct, so a low byte stored at a pass-relative column, or taken
+// from the wrong channel, shows.
+TEST_P(ConformanceTargeted, Rgb16LowBytesSitAtEachPixelsOwnColumn) {
+    const std::uint32_t w = 11, hgt = 9;
+    std::vector<Bytes> rows(hgt, Bytes(6 * w));
+    for (std::uint32_t y = 0; y < hgt; ++y)
+        for (std::uint32_t i = 0; i < 3 * w; ++i) {
+            rows[y][2 * i] = static_cast<u8>(255 - y * 3 - i);
+            rows[y][2 * i + 1] = static_cast<u8>(y * 33 + i);
+        }
+    TPNGObject image;
+    ASSERT_NO_FATAL_FAILURE(Load(image, EncodePng(w, 16, 2, GetParam(), rows), rows));
+    const TChunkIHDR& h = image.HeaderChunk();
+    ASSERT_NE(h.LowByteRow(0), nullptr);
+    for (std::uint32_t y = 0; y < hgt; ++y)
+        for (std::uint32_t x = 0; x < w; ++x)
+            for (std::uint32_t c = 0; c < 3; ++c) { // blue, green, red
+                const std::uint32_t sample = 3 * x + 2 - c;
+                EXPECT_EQ(h.PixelRow(int(y))[3 * x + c], rows[y][2 * sample]) << "x " << x << " y " << y;
+                EXPECT_EQ(h.LowByteRow(int(y))[3 * x + c], rows[y][2 * sample + 1])
+                    << "x " << x << " y " << y;
+            }
+}
+
+// An IDAT chunk may be empty; one inside the run must not end the image data early.
+TEST_P(ConformanceTargeted, EmptyIdatInsideTheRunIsPassedOver) {
+    const std::uint32_t w = 16;
+    std::vector<Bytes> rows(16, Bytes(3 * w));
+    for (std::size_t y = 0; y < rows.size(); ++y)
+        for (std::size_t i = 0; i < rows[y].size(); ++i)
+            rows[y][i] = static_cast<u8>((y * 7919 + i * 104729) >> 3);
+    TPNGObject image;
+    ASSERT_NO_FATAL_FAILURE(Load(image, EncodePng(w, 8, 2, GetParam(), rows, {}, {40, 40}), rows));
+    const TChunkIHDR& h = image.HeaderChunk();
+    for (std::size_t y = 0; y < rows.size(); ++y)
+        for (std::size_t x = 0; x < w; ++x)
+            for (std::size_t c = 0; c < 3; ++c)
+                ASSERT_EQ(h.PixelRow(int(y))[3 * x + c], rows[y][3 * x + 2 - c]) << "x " << x << " y " << y;
+}
+
+// Levels 0..3 become 4-bit indices 0, 5, 10, 15 into a 16-entry gray ramp.
+TEST_P(ConformanceTargeted, TwoBitGrayLevelsBecomeIndicesOfASixteenStepRamp) {
+    const std::vector<Bytes> rows = {{0x1B, 0xC0}, {0xE4, 0x40}, {0xFF, 0xC0}}; // 5 pixels a row
+    TPNGObject image;
+    ASSERT_NO_FATAL_FAILURE(Load(image, EncodePng(5, 2, 0, GetParam(), rows), rows));
+    const TChunkIHDR& h = image.HeaderChunk();
+    ASSERT_EQ(h.RowBits(), 4);
+    for (int y = 0; y < 3; ++y)
+        for (std::size_t x = 0; x < 5; ++x)
+            EXPECT_EQ(GetBits(h.PixelRow(y), x, 4), GetBits(rows[std::size_t(y)].data(), x, 2) * 5)
+                << "x " << x << " y " << y;
+    ASSERT_EQ(h.ColorsUsed(), 16u);
+    for (int k = 0; k < 16; ++k)
+        EXPECT_EQ(h.DibInfo.ColorTable[k].rgbRed, 17 * k) << "entry " << k;
+}
+
+INSTANTIATE_TEST_SUITE_P(Both, ConformanceTargeted, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& p) {
+                             return p.param ? "Interlaced" : "Sequential";
+                         });
+
+// A gAMA after PLTE shapes the decode table but not the palette already read; before it, both.
+TEST(ConformanceGammaOrder, ReachesThePaletteOnlyWhenItComesFirst) {
+    const TGammaTable table = GammaTable(100000), identity = GammaTable(0);
+    for (const bool gammaFirst : {true, false}) {
+        SCOPED_TRACE(gammaFirst ? "gAMA before PLTE" : "gAMA after PLTE");
+        std::vector<std::pair<const char*, Bytes>> extra = {{"PLTE", {10, 100, 200, 255, 128, 1}}};
+        extra.insert(gammaFirst ? extra.begin() : extra.end(), {"gAMA", BE32Bytes(100000)});
+        TPNGObject image;
+        ASSERT_NO_FATAL_FAILURE(Load(image, EncodePng(2, 8, 3, false, {{0, 1}}, extra), {{0, 1}}));
+        const TGammaTable& used = gammaFirst ? table : identity;
+        EXPECT_EQ(image.DecodeGamma, table);
+        const std::vector<Rgb> expected = {{used[10], used[100], used[200]}, {used[255], used[128], used[1]}};
+        EXPECT_EQ(ColorTableOf(image.HeaderChunk()), expected);
+    }
+}
+
+} // namespace
