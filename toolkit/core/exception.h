@@ -18,11 +18,11 @@ private:
 };
 
 // Declares an exception class that adds nothing to its base but its name.
-#define VORLANTH_DECLARE_EXCEPTION(Name, Base)                                                            \
-    class Name : public Base {                                                                            \
-    public:                                                                                               \
-        using Base::Base;                                                                                 \
-        const char* ClassName() const noexcept override { return #Name; }                               \
+#define VORLANTH_DECLARE_EXCEPTION(Name, Base)                                                               \
+    class Name : public Base {                                                                               \
+    public:                                                                                                  \
+        using Base::Base;                                                                                    \
+        const char* ClassName() const noexcept override { return #Name; }                                    \
     }
 
 VORLANTH_DECLARE_EXCEPTION(EStreamError, Exception);

@@ -9,7 +9,9 @@ void TPersistent::AssignFrom(const TPersistent* source) {
     source->CopyInto(this);
 }
 
-void TPersistent::CopyInto(TPersistent* destination) const { destination->AssignError(this); }
+void TPersistent::CopyInto(TPersistent* destination) const {
+    destination->AssignError(this);
+}
 
 void TPersistent::AssignError(const TPersistent* source) const {
     const std::string sourceName = source != nullptr ? source->ClassName() : "nil";

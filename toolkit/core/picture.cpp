@@ -17,14 +17,19 @@ std::vector<TFileFormat>& FormatList() {
 
 bool SameText(const std::string& a, const std::string& b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
            });
 }
 
 } // namespace
 
-void PictureInitialization() { Formats = std::make_unique<std::vector<TFileFormat>>(); }
-void PictureFinalization() { Formats.reset(); }
+void PictureInitialization() {
+    Formats = std::make_unique<std::vector<TFileFormat>>();
+}
+void PictureFinalization() {
+    Formats.reset();
+}
 
 void TPicture::RegisterFileFormat(const std::string& extension, const std::string& description,
                                   const TGraphicClass* graphicClass) {
@@ -52,13 +57,16 @@ const TGraphicClass* TPicture::FindByClassName(const std::string& className) {
     return nullptr;
 }
 
-std::vector<TFileFormat> TPicture::FileFormats() { return Formats ? *Formats : std::vector<TFileFormat>{}; }
+std::vector<TFileFormat> TPicture::FileFormats() {
+    return Formats ? *Formats : std::vector<TFileFormat>{};
+}
 
 std::unique_ptr<TGraphic> TPicture::LoadFromFile(const std::string& fileName) {
     const auto dot = fileName.find_last_of('.');
     const auto slash = fileName.find_last_of("/\\");
     std::string ext;
-    if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) ext = fileName.substr(dot + 1);
+    if (dot != std::string::npos && (slash == std::string::npos || dot > slash))
+        ext = fileName.substr(dot + 1);
     const TGraphicClass* cls = FindByExtension(ext);
     if (cls == nullptr) throw EInvalidGraphic("Unknown picture file extension (." + ext + ")");
     auto graphic = cls->Create();

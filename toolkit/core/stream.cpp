@@ -55,7 +55,9 @@ std::int32_t TCustomMemoryStream::Read(void* buffer, std::int32_t count) {
     return n;
 }
 
-std::int32_t TCustomMemoryStream::Write(const void*, std::int32_t) { return 0; }
+std::int32_t TCustomMemoryStream::Write(const void*, std::int32_t) {
+    return 0;
+}
 
 std::int64_t TCustomMemoryStream::Seek(std::int64_t offset, TSeekOrigin origin) {
     std::int64_t base = 0;
@@ -72,7 +74,9 @@ std::int64_t TCustomMemoryStream::Seek(std::int64_t offset, TSeekOrigin origin) 
 
 // ---- owning memory stream ----
 
-TMemoryStream::~TMemoryStream() { std::free(FData); }
+TMemoryStream::~TMemoryStream() {
+    std::free(FData);
+}
 
 void TMemoryStream::SetCapacity(std::int64_t capacity) {
     if (capacity == FCapacity) return;
@@ -101,7 +105,8 @@ std::int32_t TMemoryStream::Write(const void* buffer, std::int32_t count) {
     if (count <= 0) return 0;
     const std::int64_t end = FPosition + count;
     if (end > FCapacity) SetCapacity(std::max<std::int64_t>(end, FCapacity + FCapacity / 2 + 256));
-    if (FPosition > FDataSize) std::memset(FData + FDataSize, 0, static_cast<std::size_t>(FPosition - FDataSize));
+    if (FPosition > FDataSize)
+        std::memset(FData + FDataSize, 0, static_cast<std::size_t>(FPosition - FDataSize));
     std::memcpy(FData + FPosition, buffer, static_cast<std::size_t>(count));
     FPosition = end;
     if (end > FDataSize) FDataSize = end;
@@ -164,7 +169,7 @@ std::int32_t TFileStream::Write(const void* buffer, std::int32_t count) {
 std::int64_t TFileStream::Seek(std::int64_t offset, TSeekOrigin origin) {
     const int whence = origin == TSeekOrigin::soBeginning ? SEEK_SET
                        : origin == TSeekOrigin::soCurrent ? SEEK_CUR
-                                                           : SEEK_END;
+                                                          : SEEK_END;
     if (!(offset == 0 && whence == SEEK_CUR) && fseeko(FFile, offset, whence) != 0)
         throw EStreamError("Invalid stream position");
     return ftello(FFile);

@@ -57,16 +57,18 @@ void PrintHex(const char* label, std::int32_t y, const std::uint8_t* bytes, std:
 void Info(TPNGObject& image) {
     for (std::uint32_t i = 0; i < image.Chunks().ItemCount(); ++i) {
         const TChunk* chunk = image.Chunks().ChunkAt(i);
-        std::printf("chunk %s %d %s\n", chunk->TypeText().c_str(), chunk->BodySize(), chunk->ClassType().Name);
+        std::printf("chunk %s %d %s\n", chunk->TypeText().c_str(), chunk->BodySize(),
+                    chunk->ClassType().Name);
     }
     const TChunkIHDR& h = image.HeaderChunk();
-    std::printf("header %u %u %u %u %u %u %u\n", h.Width, h.Height, h.BitDepth, h.ColorType, h.CompressionMethod,
-                h.FilterMethod, h.InterlaceMethod);
+    std::printf("header %u %u %u %u %u %u %u\n", h.Width, h.Height, h.BitDepth, h.ColorType,
+                h.CompressionMethod, h.FilterMethod, h.InterlaceMethod);
 }
 
 void Dump(TPNGObject& image) {
     const TChunkIHDR& h = image.HeaderChunk();
-    std::printf("image %u %u %d %d %u %u\n", h.Width, h.Height, h.RowBits(), h.RowStride, h.ColorType, h.BitDepth);
+    std::printf("image %u %u %d %d %u %u\n", h.Width, h.Height, h.RowBits(), h.RowStride, h.ColorType,
+                h.BitDepth);
     std::printf("colors %u\n", h.ColorsUsed());
     for (std::uint32_t i = 0; i < h.ColorsUsed() && i < 256; ++i) {
         const RGBQUAD& c = h.DibInfo.ColorTable[i];
