@@ -4,7 +4,6 @@
 #include <string>
 
 #include "platform/gdi.h"
-#include "platform/kernel.h"
 #include "png/pngcrc.h"
 #include "png/pngerrors.h"
 #include "png/pngheader.h"
@@ -41,18 +40,7 @@ struct TInflateGuard {
 
 void TChunkIDAT::BuildDecodeGrayRamp() {
     if (DecodeHeader->ColorType != 0 && DecodeHeader->ColorType != 4) return;
-    const int n = 1 << DecodeHeader->RowBits();
-    struct {
-        WORD Version;
-        WORD Count;
-        PALETTEENTRY Entries[256];
-    } palette{0x300, static_cast<WORD>(n), {}};
-    const TGammaTable& gamma = OwnerImage()->DecodeGamma;
-    for (int i = 0; i < n; ++i) {
-        const BYTE g = gamma[static_cast<std::size_t>(MulDiv(i, 255, n - 1))];
-        palette.Entries[i] = PALETTEENTRY{g, g, g, 0};
-    }
-    HPALETTE handle = CreatePalette(reinterpret_cast<const LOGPALETTE*>(&palette));
+    HPALETTE handle = CreateGrayRamp(OwnerImage()->DecodeGamma.data(), 1 << DecodeHeader->RowBits());
     DecodeHeader->InstallPalette(handle);
     // Gray with alpha keeps no palette: do not leak the one made for it.
     if (handle != nullptr && DecodeHeader->PixelPalette != handle) DeleteObject(handle);

@@ -133,20 +133,23 @@ void TChunkIHDR::PrepareImageMemory() {
     // The section arrives zero-filled from the platform.
 }
 
+HPALETTE CreatePaletteFrom(const TLogPalette256& record) {
+    return CreatePalette(reinterpret_cast<const LOGPALETTE*>(&record));
+}
+
+HPALETTE CreateGrayRamp(const std::uint8_t* gamma, int n) {
+    TLogPalette256 ramp;
+    ramp.Count = static_cast<WORD>(n);
+    for (int i = 0; i < n; ++i) {
+        const BYTE g = gamma[MulDiv(i, 255, n - 1)];
+        ramp.Entries[i] = PALETTEENTRY{g, g, g, 0};
+    }
+    return CreatePaletteFrom(ramp);
+}
+
 HPALETTE TChunkIHDR::BuildGrayPalette(int bitDepth) {
     if (bitDepth == 16) bitDepth = 8;
-    const int n = 1 << bitDepth;
-    struct {
-        WORD Version;
-        WORD Count;
-        PALETTEENTRY Entries[256];
-    } palette{0x300, static_cast<WORD>(n), {}};
-    const TGammaTable& gamma = OwnerImage()->DecodeGamma;
-    for (int i = 0; i < n; ++i) {
-        const BYTE g = gamma[static_cast<std::size_t>(MulDiv(i, 255, n - 1))];
-        palette.Entries[i] = PALETTEENTRY{g, g, g, 0};
-    }
-    return CreatePalette(reinterpret_cast<const LOGPALETTE*>(&palette));
+    return CreateGrayRamp(OwnerImage()->DecodeGamma.data(), 1 << bitDepth);
 }
 
 void TChunkIHDR::CopyPaletteToColorTable(HPALETTE palette) {
@@ -206,17 +209,13 @@ void TChunkIHDR::AssignFrom(const TChunk& source) {
     // saves with the source's palette rather than the provisional one made above.
     if ((ColorType == 0 || ColorType == 3) && PixelRows != nullptr && from.ColorsUsed() > 0) {
         const std::uint32_t n = from.ColorsUsed() < 256 ? from.ColorsUsed() : 256;
-        struct {
-            WORD Version;
-            WORD Count;
-            PALETTEENTRY Entries[256];
-        } palette{0x300, static_cast<WORD>(n), {}};
+        TLogPalette256 palette;
+        palette.Count = static_cast<WORD>(n);
         for (std::uint32_t i = 0; i < n; ++i) {
             const RGBQUAD& c = from.DibInfo.ColorTable[i];
             palette.Entries[i] = PALETTEENTRY{c.rgbRed, c.rgbGreen, c.rgbBlue, 0};
         }
-        if (HPALETTE copy = CreatePalette(reinterpret_cast<const LOGPALETTE*>(&palette)))
-            InstallPalette(copy);
+        if (HPALETTE copy = CreatePaletteFrom(palette)) InstallPalette(copy);
     }
 }
 

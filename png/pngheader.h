@@ -37,6 +37,18 @@ struct TFreeDeleter {
 };
 using TPlane = std::unique_ptr<std::uint8_t[], TFreeDeleter>;
 
+// A logical palette record with room for 256 entries.
+struct TLogPalette256 {
+    WORD Version = 0x300;
+    WORD Count = 0;
+    PALETTEENTRY Entries[256] = {};
+};
+// Makes a palette from the record's first Count entries.
+HPALETTE CreatePaletteFrom(const TLogPalette256& record);
+// A gray ramp of n entries from black to white through the gamma table: entry i shows
+// gamma[MulDiv(i, 255, n - 1)].
+HPALETTE CreateGrayRamp(const std::uint8_t* gamma, int n);
+
 // Bits per pixel of the pixel rows for a colour type and bit depth; 0 for a pair the format does
 // not allow. Indexed rows hold colour-table indices (gray, palette and gray with alpha).
 int RowBitsFor(std::uint8_t colorType, std::uint8_t bitDepth, bool* indexed = nullptr);

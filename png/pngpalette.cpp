@@ -23,16 +23,6 @@ TChunk* TChunkgAMA::Create(TPNGObject* owner) {
     return new TChunkgAMA(owner);
 }
 
-namespace {
-
-struct TLogPalette256 {
-    WORD Version;
-    WORD Count;
-    PALETTEENTRY Entries[256];
-};
-
-} // namespace
-
 // ---- gamma ----
 
 void BuildGammaTables(std::uint32_t gammaValue, TGammaTable& decode, TGammaTable& encode) {
@@ -92,13 +82,14 @@ bool TChunkPLTE::ReadBody(TStream& stream, const TChunkTypeCode& typeCode, std::
     if (length % 3 != 0 || length / 3 > 256)
         RaisePngError<EPNGInvalidPalette>(pnglang::EPNGInvalidPaletteText);
     EntryCount = length / 3;
-    TLogPalette256 palette{0x300, static_cast<WORD>(EntryCount), {}};
+    TLogPalette256 palette;
+    palette.Count = static_cast<WORD>(EntryCount);
     const TGammaTable& gamma = OwnerImage()->DecodeGamma;
     for (std::int32_t i = 0; i < EntryCount; ++i) {
         const std::uint8_t* rgb = Body() + 3 * i;
         palette.Entries[i] = PALETTEENTRY{gamma[rgb[0]], gamma[rgb[1]], gamma[rgb[2]], 0};
     }
-    HPALETTE handle = CreatePalette(reinterpret_cast<const LOGPALETTE*>(&palette));
+    HPALETTE handle = CreatePaletteFrom(palette);
     TChunkIHDR& header = HeaderChunk();
     header.InstallPalette(handle);
     // A suggested palette of a colour image is not kept by the header: release it at once.
