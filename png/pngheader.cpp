@@ -152,7 +152,7 @@ HPALETTE TChunkIHDR::BuildGrayPalette(int bitDepth) {
     return CreateGrayRamp(OwnerImage()->DecodeGamma.data(), 1 << bitDepth);
 }
 
-void TChunkIHDR::CopyPaletteToColorTable(HPALETTE palette) {
+UINT TChunkIHDR::CopyPaletteToColorTable(HPALETTE palette) {
     PALETTEENTRY entries[256] = {};
     const UINT read = GetPaletteEntries(palette, 0, 256, entries);
     for (UINT i = 0; i < read; ++i) {
@@ -160,6 +160,7 @@ void TChunkIHDR::CopyPaletteToColorTable(HPALETTE palette) {
         DibInfo.ColorTable[i].rgbGreen = entries[i].peGreen;
         DibInfo.ColorTable[i].rgbRed = entries[i].peRed;
     }
+    return read;
 }
 
 bool TChunkIHDR::ReadBody(TStream& stream, const TChunkTypeCode& typeCode, std::int32_t length) {
@@ -240,13 +241,7 @@ void TChunkIHDR::ReadDeviceBitmap(HBITMAP bitmap, const BITMAP& record) {
 
 void TChunkIHDR::InstallPalette(HPALETTE palette) {
     if (ColorType != 0 && ColorType != 3) return;
-    PALETTEENTRY entries[256] = {};
-    const UINT read = GetPaletteEntries(palette, 0, 256, entries);
-    for (UINT i = 0; i < read; ++i) {
-        DibInfo.ColorTable[i].rgbBlue = entries[i].peBlue;
-        DibInfo.ColorTable[i].rgbGreen = entries[i].peGreen;
-        DibInfo.ColorTable[i].rgbRed = entries[i].peRed;
-    }
+    const UINT read = CopyPaletteToColorTable(palette);
     SetColorsUsed(read);
     if (MemoryDC != nullptr) {
         // Without a palette the device context falls back to the stock one, so the previous

@@ -67,7 +67,8 @@ public:
     // EPNGOutMemory when the pixel rows would exceed the platform's bitmap section limit.
     void PrepareImageMemory();
     HPALETTE BuildGrayPalette(int bitDepth);
-    void CopyPaletteToColorTable(HPALETTE palette);
+    // Copies up to 256 entries of the palette into the colour table; returns how many.
+    UINT CopyPaletteToColorTable(HPALETTE palette);
     // Installs a palette for gray and palette images (colour table, colours used, selection) and
     // takes ownership of it; for other colour types nothing happens and the caller keeps it.
     void InstallPalette(HPALETTE palette);

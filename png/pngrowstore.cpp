@@ -73,27 +73,32 @@ void StoreGray16(const TRowStoreArgs&, const u8* src, u8* pixels, u8* low, u8*, 
     }
 }
 
-template <bool UseTable, bool Step1>
-void StoreRgb8(const TRowStoreArgs& args, const u8* src, u8* pixels, u8*, u8*, std::int32_t start,
-               std::int32_t step, std::int32_t count) {
+// Colour samples of 8 bits, with (Channels 4) or without (3) alpha: blue, green, red through the
+// gamma table, alpha unchanged.
+template <int Channels, bool UseTable, bool Step1>
+void StoreColour8(const TRowStoreArgs& args, const u8* src, u8* pixels, u8*, u8* alpha, std::int32_t start,
+                  std::int32_t step, std::int32_t count) {
     const u8* g = args.Gamma;
     for (std::int32_t k = 0; k < count; ++k) {
         const std::int32_t c = Column<Step1>(start, step, k);
-        const u8* s = src + 3 * k;
+        const u8* s = src + Channels * k;
         u8* d = pixels + 3 * c;
         d[0] = G<UseTable>(g, s[2]);
         d[1] = G<UseTable>(g, s[1]);
         d[2] = G<UseTable>(g, s[0]);
+        if constexpr (Channels == 4) alpha[c] = s[3];
     }
 }
 
-template <bool UseTable, bool Step1>
-void StoreRgb16(const TRowStoreArgs& args, const u8* src, u8* pixels, u8* low, u8*, std::int32_t start,
-                std::int32_t step, std::int32_t count) {
+// Colour samples of 16 bits: high bytes into the pixel row, low bytes into the low-byte plane,
+// both through the gamma table; the alpha plane takes the alpha's high byte.
+template <int Channels, bool UseTable, bool Step1>
+void StoreColour16(const TRowStoreArgs& args, const u8* src, u8* pixels, u8* low, u8* alpha,
+                   std::int32_t start, std::int32_t step, std::int32_t count) {
     const u8* g = args.Gamma;
     for (std::int32_t k = 0; k < count; ++k) {
         const std::int32_t c = Column<Step1>(start, step, k);
-        const u8* s = src + 6 * k;
+        const u8* s = src + 2 * Channels * k;
         u8* d = pixels + 3 * c;
         u8* l = low + 3 * c;
         d[0] = G<UseTable>(g, s[4]);
@@ -102,6 +107,7 @@ void StoreRgb16(const TRowStoreArgs& args, const u8* src, u8* pixels, u8* low, u
         l[0] = G<UseTable>(g, s[5]);
         l[1] = G<UseTable>(g, s[3]);
         l[2] = G<UseTable>(g, s[1]);
+        if constexpr (Channels == 4) alpha[c] = s[6];
     }
 }
 
@@ -126,44 +132,10 @@ void StoreGrayAlpha16(const TRowStoreArgs&, const u8* src, u8* pixels, u8* low, 
     }
 }
 
-template <bool UseTable, bool Step1>
-void StoreRgba8(const TRowStoreArgs& args, const u8* src, u8* pixels, u8*, u8* alpha, std::int32_t start,
-                std::int32_t step, std::int32_t count) {
-    const u8* g = args.Gamma;
-    for (std::int32_t k = 0; k < count; ++k) {
-        const std::int32_t c = Column<Step1>(start, step, k);
-        const u8* s = src + 4 * k;
-        u8* d = pixels + 3 * c;
-        d[0] = G<UseTable>(g, s[2]);
-        d[1] = G<UseTable>(g, s[1]);
-        d[2] = G<UseTable>(g, s[0]);
-        alpha[c] = s[3];
-    }
-}
-
-template <bool UseTable, bool Step1>
-void StoreRgba16(const TRowStoreArgs& args, const u8* src, u8* pixels, u8* low, u8* alpha, std::int32_t start,
-                 std::int32_t step, std::int32_t count) {
-    const u8* g = args.Gamma;
-    for (std::int32_t k = 0; k < count; ++k) {
-        const std::int32_t c = Column<Step1>(start, step, k);
-        const u8* s = src + 8 * k;
-        u8* d = pixels + 3 * c;
-        u8* l = low + 3 * c;
-        d[0] = G<UseTable>(g, s[4]);
-        d[1] = G<UseTable>(g, s[2]);
-        d[2] = G<UseTable>(g, s[0]);
-        l[0] = G<UseTable>(g, s[5]);
-        l[1] = G<UseTable>(g, s[3]);
-        l[2] = G<UseTable>(g, s[1]);
-        alpha[c] = s[6];
-    }
-}
-
-// Both instances of a routine template that has a gamma choice.
-#define GAMMA_PAIR(Routine, table)                                                                           \
+// The sequential and interlaced instances of a colour routine, with or without the gamma lookup.
+#define COLOUR_STORE(Routine, channels, table)                                                               \
     TRowStore {                                                                                              \
-        &Routine<table, true>, &Routine<table, false>                                                        \
+        &Routine<channels, table, true>, &Routine<channels, table, false>                                    \
     }
 
 } // namespace
@@ -187,16 +159,20 @@ TRowStore SelectRowStore(std::uint8_t colorType, std::uint8_t bitDepth, bool ide
         }
         break;
     case 2:
-        if (bitDepth == 8) return table ? GAMMA_PAIR(StoreRgb8, true) : GAMMA_PAIR(StoreRgb8, false);
-        if (bitDepth == 16) return table ? GAMMA_PAIR(StoreRgb16, true) : GAMMA_PAIR(StoreRgb16, false);
+        if (bitDepth == 8)
+            return table ? COLOUR_STORE(StoreColour8, 3, true) : COLOUR_STORE(StoreColour8, 3, false);
+        if (bitDepth == 16)
+            return table ? COLOUR_STORE(StoreColour16, 3, true) : COLOUR_STORE(StoreColour16, 3, false);
         break;
     case 4:
         if (bitDepth == 8) return {&StoreGrayAlpha8<true>, &StoreGrayAlpha8<false>};
         if (bitDepth == 16) return {&StoreGrayAlpha16<true>, &StoreGrayAlpha16<false>};
         break;
     case 6:
-        if (bitDepth == 8) return table ? GAMMA_PAIR(StoreRgba8, true) : GAMMA_PAIR(StoreRgba8, false);
-        if (bitDepth == 16) return table ? GAMMA_PAIR(StoreRgba16, true) : GAMMA_PAIR(StoreRgba16, false);
+        if (bitDepth == 8)
+            return table ? COLOUR_STORE(StoreColour8, 4, true) : COLOUR_STORE(StoreColour8, 4, false);
+        if (bitDepth == 16)
+            return table ? COLOUR_STORE(StoreColour16, 4, true) : COLOUR_STORE(StoreColour16, 4, false);
         break;
     default: break;
     }
