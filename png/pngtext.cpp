@@ -161,7 +161,7 @@ bool TChunkzTXt::ReadBody(TStream& stream, const TChunkTypeCode& typeCode, std::
 }
 
 bool TChunkzTXt::WriteChunk(TStream& stream) {
-    if (Text.empty()) Text = " ";
+    if (Text.empty()) Text.assign(1, ' ');
     std::vector<std::uint8_t> compressed;
     std::string error;
     if (!DeflateBuffer(reinterpret_cast<const std::uint8_t*>(Text.data()), Text.size(),

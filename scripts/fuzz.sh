@@ -12,5 +12,5 @@ mkdir -p "$corpus"
 seeds=()
 if [ -d ../shared/pngsuite ]; then seeds+=(../shared/pngsuite); fi
 if [ -d tests/data ]; then seeds+=(tests/data); fi
-ASAN_OPTIONS=detect_leaks=1 ./build/fuzz/fuzz/fuzz_read_png -max_total_time="$seconds" -rss_limit_mb=2048 \
+ASAN_OPTIONS=detect_leaks=1 ./build/fuzz/fuzz/fuzz_read_png -artifact_prefix=build/fuzz/ -max_total_time="$seconds" -rss_limit_mb=2048 \
     -max_len=65536 -print_final_stats=1 "$corpus" "${seeds[@]}"
