@@ -71,7 +71,8 @@ namespace {
 constexpr int kCacheBits = 12;
 constexpr std::uint32_t kCacheFilled = 0x1000000;
 
-template <int Bits> BYTE ReadIndex(const BYTE* row, std::size_t x) {
+template <int Bits>
+BYTE ReadIndex(const BYTE* row, std::size_t x) {
     if constexpr (Bits == 8) {
         return row[x];
     } else if constexpr (Bits == 4) {
@@ -82,7 +83,8 @@ template <int Bits> BYTE ReadIndex(const BYTE* row, std::size_t x) {
 }
 
 // The row must be zeroed first: packed indices are or-ed in.
-template <int Bits> void WriteIndex(BYTE* row, std::size_t x, BYTE index) {
+template <int Bits>
+void WriteIndex(BYTE* row, std::size_t x, BYTE index) {
     if constexpr (Bits == 8) {
         row[x] = index;
     } else if constexpr (Bits == 4) {

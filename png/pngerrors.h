@@ -25,6 +25,7 @@ VORLANTH_DECLARE_EXCEPTION(EPngUnexpectedEnd, Exception);
 VORLANTH_DECLARE_EXCEPTION(EPNGNoImageData, Exception);
 
 // Raises an exception of class E with the message; never returns.
-template <class E> [[noreturn]] void RaisePngError(const std::string& message) {
+template <class E>
+[[noreturn]] void RaisePngError(const std::string& message) {
     throw E(message);
 }

@@ -1,5 +1,10 @@
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "png/pngidat.h"
 
@@ -8,7 +13,8 @@ namespace {
 using u8 = std::uint8_t;
 
 // Each filter loop is instantiated per filter distance so the compiler sees a constant stride.
-template <int D> void UnfilterSub(u8* r, std::int32_t length) {
+template <int D>
+void UnfilterSub(u8* r, std::int32_t length) {
     for (std::int32_t i = D + 1; i <= length; ++i)
         r[i] = static_cast<u8>(r[i] + r[i - D]);
 }
@@ -18,7 +24,8 @@ void UnfilterUp(u8* r, const u8* p, std::int32_t length) {
         r[i] = static_cast<u8>(r[i] + p[i]);
 }
 
-template <int D> void UnfilterAverage(u8* r, const u8* p, std::int32_t length) {
+template <int D>
+void UnfilterAverage(u8* r, const u8* p, std::int32_t length) {
     const std::int32_t head = length < D ? length : D;
     for (std::int32_t i = 1; i <= head; ++i)
         r[i] = static_cast<u8>(r[i] + (p[i] >> 1));
@@ -26,7 +33,8 @@ template <int D> void UnfilterAverage(u8* r, const u8* p, std::int32_t length) {
         r[i] = static_cast<u8>(r[i] + ((p[i] + r[i - D]) >> 1));
 }
 
-template <int D> void UnfilterPaeth(u8* r, const u8* p, std::int32_t length) {
+template <int D>
+void UnfilterPaeth(u8* r, const u8* p, std::int32_t length) {
     // With a and c both 0 the predictor is b: the first pixel is the Up filter.
     const std::int32_t head = length < D ? length : D;
     for (std::int32_t i = 1; i <= head; ++i)
@@ -43,7 +51,8 @@ template <int D> void UnfilterPaeth(u8* r, const u8* p, std::int32_t length) {
     }
 }
 
-template <int D> void UnfilterWith(u8* r, const u8* p, std::int32_t length) {
+template <int D>
+void UnfilterWith(u8* r, const u8* p, std::int32_t length) {
     switch (r[0]) {
     case 1: UnfilterSub<D>(r, length); break;
     case 2: UnfilterUp(r, p, length); break;
@@ -52,6 +61,120 @@ template <int D> void UnfilterWith(u8* r, const u8* p, std::int32_t length) {
     default: break; // None, and unknown types, leave the row as it is
     }
 }
+
+#if defined(__SSE2__)
+// Pixels of 3 to 8 bytes: the filters that depend on the left neighbour run one pixel at a time,
+// with the pixel's bytes side by side in 16-bit lanes, which does the work of a whole pixel per
+// A pixel's bytes in a register, built from whole loads and stores of 1, 2, 4 or 8 bytes: a copy of
+// 3 or 6 bytes through memory would stall on store forwarding at every pixel.
+template <int D>
+inline std::uint64_t LoadBytes(const u8* p) {
+    std::uint16_t w16;
+    std::uint32_t w32;
+    std::uint64_t w64;
+    if constexpr (D == 3) {
+        std::memcpy(&w16, p, 2);
+        return w16 | (std::uint64_t{p[2]} << 16);
+    } else if constexpr (D == 4) {
+        std::memcpy(&w32, p, 4);
+        return w32;
+    } else if constexpr (D == 6) {
+        std::memcpy(&w32, p, 4);
+        std::memcpy(&w16, p + 4, 2);
+        return w32 | (std::uint64_t{w16} << 32);
+    } else {
+        static_assert(D == 8);
+        std::memcpy(&w64, p, 8);
+        return w64;
+    }
+}
+
+template <int D>
+inline void StoreBytes(u8* p, std::uint64_t v) {
+    const auto w16 = static_cast<std::uint16_t>(v);
+    const auto w32 = static_cast<std::uint32_t>(v);
+    if constexpr (D == 3) {
+        std::memcpy(p, &w16, 2);
+        p[2] = static_cast<u8>(v >> 16);
+    } else if constexpr (D == 4) {
+        std::memcpy(p, &w32, 4);
+    } else if constexpr (D == 6) {
+        const auto high = static_cast<std::uint16_t>(v >> 32);
+        std::memcpy(p, &w32, 4);
+        std::memcpy(p + 4, &high, 2);
+    } else {
+        std::memcpy(p, &v, 8);
+    }
+}
+
+template <int D>
+inline __m128i LoadPixel(const u8* p) {
+    return _mm_unpacklo_epi8(_mm_cvtsi64_si128(static_cast<long long>(LoadBytes<D>(p))), _mm_setzero_si128());
+}
+
+template <int D>
+inline void StorePixel(u8* p, __m128i v) {
+    const __m128i bytes = _mm_packus_epi16(_mm_and_si128(v, _mm_set1_epi16(0xFF)), _mm_setzero_si128());
+    StoreBytes<D>(p, static_cast<std::uint64_t>(_mm_cvtsi128_si64(bytes)));
+}
+
+inline __m128i Abs16(__m128i v) {
+    return _mm_max_epi16(v, _mm_sub_epi16(_mm_setzero_si128(), v));
+}
+
+template <int D>
+void SubPixels(u8* r, std::int32_t length) {
+    __m128i a = _mm_setzero_si128();
+    for (std::int32_t i = 1; i + D - 1 <= length; i += D) {
+        a = _mm_add_epi16(LoadPixel<D>(r + i), a);
+        StorePixel<D>(r + i, a);
+        a = _mm_and_si128(a, _mm_set1_epi16(0xFF));
+    }
+}
+
+template <int D>
+void AveragePixels(u8* r, const u8* p, std::int32_t length) {
+    __m128i a = _mm_setzero_si128();
+    for (std::int32_t i = 1; i + D - 1 <= length; i += D) {
+        const __m128i b = LoadPixel<D>(p + i);
+        a = _mm_and_si128(_mm_add_epi16(LoadPixel<D>(r + i), _mm_srli_epi16(_mm_add_epi16(a, b), 1)),
+                          _mm_set1_epi16(0xFF));
+        StorePixel<D>(r + i, a);
+    }
+}
+
+template <int D>
+void PaethPixels(u8* r, const u8* p, std::int32_t length) {
+    __m128i a = _mm_setzero_si128();
+    __m128i c = _mm_setzero_si128();
+    for (std::int32_t i = 1; i + D - 1 <= length; i += D) {
+        const __m128i b = LoadPixel<D>(p + i);
+        const __m128i pa = Abs16(_mm_sub_epi16(b, c));
+        const __m128i pb = Abs16(_mm_sub_epi16(a, c));
+        const __m128i pc = Abs16(_mm_sub_epi16(_mm_add_epi16(a, b), _mm_add_epi16(c, c)));
+        // b unless pc is smaller than pb; then a unless pa exceeds the smaller of pb and pc.
+        const __m128i useC = _mm_cmpgt_epi16(pb, pc);
+        const __m128i bc = _mm_or_si128(_mm_and_si128(useC, c), _mm_andnot_si128(useC, b));
+        const __m128i notA = _mm_cmpgt_epi16(pa, _mm_min_epi16(pb, pc));
+        const __m128i predictor = _mm_or_si128(_mm_and_si128(notA, bc), _mm_andnot_si128(notA, a));
+        a = _mm_and_si128(_mm_add_epi16(LoadPixel<D>(r + i), predictor), _mm_set1_epi16(0xFF));
+        StorePixel<D>(r + i, a);
+        c = b;
+    }
+}
+
+template <int D>
+void UnfilterPixels(u8* r, const u8* p, std::int32_t length) {
+    if (length % D != 0) return UnfilterWith<D>(r, p, length); // not a whole number of pixels
+    switch (r[0]) {
+    case 1: SubPixels<D>(r, length); break;
+    case 2: UnfilterUp(r, p, length); break;
+    case 3: AveragePixels<D>(r, p, length); break;
+    case 4: PaethPixels<D>(r, p, length); break;
+    default: break;
+    }
+}
+#endif
 
 // Any other distance (not produced by valid formats) through a plain loop.
 void UnfilterAny(u8* r, const u8* p, std::int32_t length, std::int32_t d) {
@@ -77,10 +200,17 @@ void UnfilterRow(std::uint8_t* row, const std::uint8_t* prior, std::int32_t leng
     switch (distance) {
     case 1: UnfilterWith<1>(row, prior, length); break;
     case 2: UnfilterWith<2>(row, prior, length); break;
+#if defined(__SSE2__)
+    case 3: UnfilterPixels<3>(row, prior, length); break;
+    case 4: UnfilterPixels<4>(row, prior, length); break;
+    case 6: UnfilterPixels<6>(row, prior, length); break;
+    case 8: UnfilterPixels<8>(row, prior, length); break;
+#else
     case 3: UnfilterWith<3>(row, prior, length); break;
     case 4: UnfilterWith<4>(row, prior, length); break;
     case 6: UnfilterWith<6>(row, prior, length); break;
     case 8: UnfilterWith<8>(row, prior, length); break;
+#endif
     default: UnfilterAny(row, prior, length, distance); break;
     }
 }

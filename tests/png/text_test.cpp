@@ -11,7 +11,8 @@ Bytes Data() {
     return Chunk("IDAT", Compress({0, 0, 0, 0}));
 }
 
-template <class T> T& Only(TPNGObject& image) {
+template <class T>
+T& Only(TPNGObject& image) {
     auto* chunk = image.Chunks().FindByClass(T::Class);
     EXPECT_NE(chunk, nullptr);
     return *static_cast<T*>(chunk);
