@@ -11,21 +11,22 @@
 
 using namespace pngtest;
 
-// The largest single allocation made through operator new while tracking is on.
+// The largest single allocation made through operator new while tracking is on. The replacements
+// are kept out of line, so the compiler never pairs an inlined free with its own idea of new.
 namespace {
 std::atomic<bool> Tracking{false};
 std::atomic<std::size_t> Largest{0};
 } // namespace
 
-void* operator new(std::size_t n) {
+__attribute__((noinline)) void* operator new(std::size_t n) {
     if (Tracking.load(std::memory_order_relaxed) && n > Largest.load(std::memory_order_relaxed)) Largest = n;
     if (void* p = std::malloc(n != 0 ? n : 1)) return p;
     throw std::bad_alloc();
 }
-void operator delete(void* p) noexcept {
+__attribute__((noinline)) void operator delete(void* p) noexcept {
     std::free(p);
 }
-void operator delete(void* p, std::size_t) noexcept {
+__attribute__((noinline)) void operator delete(void* p, std::size_t) noexcept {
     std::free(p);
 }
 
