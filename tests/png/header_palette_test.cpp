@@ -322,3 +322,46 @@ TEST(Transparency, SetKeyColour) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(Header, DeviceBitmapsBecomeHeaders) {
+    struct Case {
+        WORD bits;
+        std::uint8_t colorType, depth;
+    };
+    for (const Case& c : {Case{32, 2, 8}, Case{24, 2, 8}, Case{8, 3, 8}, Case{4, 3, 4}, Case{1, 3, 1}}) {
+        struct {
+            BITMAPINFOHEADER header;
+            RGBQUAD colours[256];
+        } info{{40, 3, -2, 1, c.bits, BI_RGB, 0, 0, 0, 0, 0}, {}};
+        for (int i = 0; i < 256; ++i)
+            info.colours[i] = RGBQUAD{BYTE(i), BYTE(255 - i), BYTE(i / 2), 0};
+        void* bits = nullptr;
+        HBITMAP bitmap = CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS,
+                                          &bits, nullptr, 0);
+        ASSERT_NE(bitmap, nullptr);
+        static_cast<BYTE*>(bits)[0] = 0xC1; // top row (top-down), first byte
+        BITMAP record{};
+        GetObjectA(bitmap, sizeof record, &record);
+
+        TPNGObject image;
+        Load(image, Png(IhdrBody(1, 1, 8, 0), {ZeroRows(1, 1)}));
+        TChunkIHDR& h = image.HeaderChunk();
+        h.ReadDeviceBitmap(bitmap, record);
+        EXPECT_EQ(h.Width, 3u);
+        EXPECT_EQ(h.Height, 2u);
+        EXPECT_EQ(h.ColorType, c.colorType) << c.bits;
+        EXPECT_EQ(h.BitDepth, c.depth) << c.bits;
+        ASSERT_NE(h.PixelRows, nullptr);
+        if (c.bits <= 8) {
+            EXPECT_EQ(h.PixelRow(0)[0], 0xC1) << c.bits;
+            EXPECT_EQ(h.DibInfo.ColorTable[1].rgbGreen, 254) << c.bits; // the bitmap's own colours
+        } else {
+            EXPECT_EQ(h.PixelRow(0)[0], 0xC1) << c.bits; // blue of the top-left pixel
+        }
+        DeleteObject(bitmap);
+    }
+}
+
+} // namespace

@@ -149,3 +149,28 @@ TEST(TextChunks, CopyingCopiesFieldsAndRebuildsTheBody) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(WholeBufferZlib, RoundTripAndFailures) {
+    const Bytes text = Text("round trip through the whole-buffer routines");
+    std::vector<std::uint8_t> packed, unpacked;
+    std::string error;
+    ASSERT_TRUE(DeflateBuffer(text.data(), text.size(), 9, packed, error));
+    ASSERT_TRUE(InflateBuffer(packed.data(), packed.size(), unpacked, error));
+    EXPECT_EQ(unpacked, text);
+    ASSERT_TRUE(DeflateBuffer(nullptr, 0, 7, packed, error)); // an empty input is a complete stream
+    ASSERT_TRUE(InflateBuffer(packed.data(), packed.size(), unpacked, error));
+    EXPECT_TRUE(unpacked.empty());
+
+    const Bytes dictionary = {0x78, 0xBB, 0, 0, 0, 1, 0x63, 0, 0};
+    EXPECT_FALSE(InflateBuffer(dictionary.data(), dictionary.size(), unpacked, error));
+    EXPECT_EQ(error, "need dictionary (2)");
+    const Bytes truncated(packed.begin(), packed.end() - 3);
+    EXPECT_FALSE(InflateBuffer(truncated.data(), truncated.size(), unpacked, error));
+    const Bytes corrupt = {0x78, 0x9C, 0xFF, 0xFF, 0xFF};
+    EXPECT_FALSE(InflateBuffer(corrupt.data(), corrupt.size(), unpacked, error));
+    EXPECT_FALSE(error.empty());
+}
+
+} // namespace
