@@ -38,12 +38,12 @@ struct TInflateGuard {
 
 } // namespace
 
+// The gray ramp that gray rows index, made with the final decode gamma. Gray with alpha keeps no
+// palette, so none is made for it.
 void TChunkIDAT::BuildDecodeGrayRamp() {
-    if (DecodeHeader->ColorType != 0 && DecodeHeader->ColorType != 4) return;
-    HPALETTE handle = CreateGrayRamp(OwnerImage()->DecodeGamma.data(), 1 << DecodeHeader->RowBits());
-    DecodeHeader->InstallPalette(handle);
-    // Gray with alpha keeps no palette: do not leak the one made for it.
-    if (handle != nullptr && DecodeHeader->PixelPalette != handle) DeleteObject(handle);
+    if (DecodeHeader->ColorType != 0) return;
+    DecodeHeader->InstallPalette(
+        CreateGrayRamp(OwnerImage()->DecodeGamma.data(), 1 << DecodeHeader->RowBits()));
 }
 
 bool TChunkIDAT::ReadBody(TStream& stream, const TChunkTypeCode& typeCode, std::int32_t length) {
