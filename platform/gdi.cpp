@@ -26,94 +26,14 @@ namespace {
 using gdi_internal::DibStride;
 using gdi_internal::IsSupportedBitCount;
 
-struct FreeDeleter {
-    void operator()(void* p) const noexcept { std::free(p); }
-};
-
-struct MemoryDC;
-
-// A bitmap section. Also serves as the 1 x 1 monochrome bitmap a memory DC starts with.
-struct DibSection final : GdiBitmap {
-    int width = 0;
-    int height = 0; // always positive; topDown tells the row order
-    int bitsPerPixel = 0;
-    int stride = 0;
-    bool topDown = false;
-    std::unique_ptr<BYTE, FreeDeleter> pixels;
-    std::array<RGBQUAD, 256> colours{}; // for <= 8 bits per pixel; entries not given stay zero
-    const MemoryDC* selectedInto = nullptr;
-    const MemoryDC* owner = nullptr; // a DC's default bitmap: not deletable, dies with the DC
-};
-
-struct Palette final : GdiPalette {
-    std::vector<PALETTEENTRY> entries;
-    int selections = 0; // device contexts that hold it; deletable only at 0
-    bool stock = false;
-};
-
-struct MemoryDC final : GdiDC {
-    DibSection* defaultBitmap = nullptr;
-    DibSection* bitmap = nullptr;
-    Palette* palette = nullptr;
-};
-
-// All live objects, keyed by handle. One mutex guards it so the calls are safe from any thread.
-struct Registry {
-    Registry() {
-        auto stock = std::make_unique<Palette>();
-        stock->entries.assign(gdi_internal::kStaticColours.begin(), gdi_internal::kStaticColours.end());
-        stock->stock = true;
-        stockPalette = stock.get();
-        palettes.emplace(stockPalette, std::move(stock));
-    }
-
-    DibSection* FindBitmap(const GdiObject* handle) const {
-        const auto it = bitmaps.find(handle);
-        return it == bitmaps.end() ? nullptr : it->second.get();
-    }
-    Palette* FindPalette(const GdiObject* handle) const {
-        const auto it = palettes.find(handle);
-        return it == palettes.end() ? nullptr : it->second.get();
-    }
-    MemoryDC* FindDC(const GdiDC* handle) const {
-        const auto it = dcs.find(handle);
-        return it == dcs.end() ? nullptr : it->second.get();
-    }
-
-    std::mutex mutex;
-    std::unordered_map<const GdiObject*, std::unique_ptr<DibSection>> bitmaps;
-    std::unordered_map<const GdiObject*, std::unique_ptr<Palette>> palettes;
-    std::unordered_map<const GdiDC*, std::unique_ptr<MemoryDC>> dcs;
-    Palette* stockPalette = nullptr;
-};
-
-Registry& Objects() {
-    static Registry registry;
-    return registry;
-}
+using gdi_internal::DibSection;
+using gdi_internal::MakeDib;
+using gdi_internal::MemoryDC;
+using gdi_internal::Objects;
+using gdi_internal::Palette;
+using gdi_internal::Registry;
 
 std::atomic<std::size_t> sectionLimit{std::size_t{1} << 30};
-
-// Zero-filled pixel storage for a validated format; null when it would exceed limit bytes or
-// memory runs out.
-std::unique_ptr<DibSection> MakeDib(int bitsPerPixel, LONG width, LONG height, std::size_t limit) {
-    const std::uint64_t stride = DibStride(bitsPerPixel, width);
-    const std::uint64_t rows = height < 0 ? -static_cast<std::int64_t>(height) : height;
-    if (stride > static_cast<std::uint64_t>(std::numeric_limits<int>::max())) return nullptr;
-    // stride * rows <= limit, tested without forming a product that could overflow.
-    if (stride > limit / rows) return nullptr;
-    // calloc leaves fresh pages untouched, so an unused large section costs no resident memory.
-    std::unique_ptr<BYTE, FreeDeleter> pixels(static_cast<BYTE*>(std::calloc(stride * rows, 1)));
-    if (!pixels) return nullptr;
-    auto dib = std::make_unique<DibSection>();
-    dib->width = width;
-    dib->height = static_cast<int>(rows);
-    dib->bitsPerPixel = bitsPerPixel;
-    dib->stride = static_cast<int>(stride);
-    dib->topDown = height < 0;
-    dib->pixels = std::move(pixels);
-    return dib;
-}
 
 // Address of a row counted from the top of the picture.
 const BYTE* RowFromTop(const DibSection& dib, int row) {
@@ -149,6 +69,54 @@ HPALETTE AddPalette(Registry& objects, std::vector<PALETTEENTRY> entries) {
 
 } // namespace
 
+namespace gdi_internal {
+
+Registry::Registry() {
+    auto stock = std::make_unique<Palette>();
+    stock->entries.assign(kStaticColours.begin(), kStaticColours.end());
+    stock->stock = true;
+    stockPalette = stock.get();
+    palettes.emplace(stockPalette, std::move(stock));
+    // The stock brushes: white, light gray, gray, dark gray, black, and the hollow one.
+    constexpr std::array<COLORREF, 6> kStockColours = {RGB(255, 255, 255), RGB(192, 192, 192),
+                                                       RGB(128, 128, 128), RGB(64, 64, 64),
+                                                       RGB(0, 0, 0),       RGB(0, 0, 0)};
+    for (std::size_t i = 0; i < kStockColours.size(); ++i) {
+        auto brush = std::make_unique<Brush>();
+        brush->colour = kStockColours[i];
+        brush->hollow = i == NULL_BRUSH;
+        brush->stock = true;
+        stockBrushes[i] = brush.get();
+        brushes.emplace(brush.get(), std::move(brush));
+    }
+}
+
+Registry& Objects() {
+    static Registry registry;
+    return registry;
+}
+
+std::unique_ptr<DibSection> MakeDib(int bitsPerPixel, LONG width, LONG height, std::size_t limit) {
+    const std::uint64_t stride = DibStride(bitsPerPixel, width);
+    const std::uint64_t rows = height < 0 ? -static_cast<std::int64_t>(height) : height;
+    if (stride > static_cast<std::uint64_t>(std::numeric_limits<int>::max())) return nullptr;
+    // stride * rows <= limit, tested without forming a product that could overflow.
+    if (stride > limit / rows) return nullptr;
+    // calloc leaves fresh pages untouched, so an unused large section costs no resident memory.
+    std::unique_ptr<BYTE, FreeDeleter> pixels(static_cast<BYTE*>(std::calloc(stride * rows, 1)));
+    if (!pixels) return nullptr;
+    auto dib = std::make_unique<DibSection>();
+    dib->width = width;
+    dib->height = static_cast<int>(rows);
+    dib->bitsPerPixel = bitsPerPixel;
+    dib->stride = static_cast<int>(stride);
+    dib->topDown = height < 0;
+    dib->pixels = std::move(pixels);
+    return dib;
+}
+
+} // namespace gdi_internal
+
 HDC CreateCompatibleDC(HDC) {
     // The reference context does not matter: every memory context here is device-independent,
     // and it may come from another stand-in, so it is neither checked nor used.
@@ -168,6 +136,7 @@ HDC CreateCompatibleDC(HDC) {
 
         const std::lock_guard lock(objects.mutex);
         dc->palette = objects.stockPalette;
+        dc->brush = objects.stockBrushes[WHITE_BRUSH];
         objects.bitmaps.emplace(defaultBitmap, std::move(dib));
         try {
             objects.dcs.emplace(handle, std::move(dc));
@@ -176,6 +145,7 @@ HDC CreateCompatibleDC(HDC) {
             return nullptr;
         }
         ++objects.stockPalette->selections;
+        ++handle->brush->selections;
         return handle;
     } catch (const std::bad_alloc&) {
         return nullptr;
@@ -190,6 +160,7 @@ BOOL DeleteDC(HDC hdc) {
     // What the DC held becomes free again; only its own default bitmap goes with it.
     dc->bitmap->selectedInto = nullptr;
     --dc->palette->selections;
+    --dc->brush->selections;
     objects.bitmaps.erase(dc->defaultBitmap);
     objects.dcs.erase(hdc);
     return TRUE;
@@ -199,9 +170,17 @@ HGDIOBJ SelectObject(HDC hdc, HGDIOBJ obj) {
     Registry& objects = Objects();
     const std::lock_guard lock(objects.mutex);
     MemoryDC* dc = objects.FindDC(hdc);
+    if (!dc) return nullptr;
+    if (gdi_internal::Brush* brush = objects.FindBrush(obj)) {
+        gdi_internal::Brush* previous = dc->brush;
+        --previous->selections;
+        ++brush->selections;
+        dc->brush = brush;
+        return previous;
+    }
     DibSection* bitmap = objects.FindBitmap(obj);
     // Palettes go through SelectPalette, as on Windows; other handles are unknown.
-    if (!dc || !bitmap) return nullptr;
+    if (!bitmap) return nullptr;
     if (bitmap->selectedInto == dc) return bitmap;
     if (bitmap->selectedInto || (bitmap->owner && bitmap->owner != dc)) return nullptr;
     DibSection* previous = dc->bitmap;
@@ -222,6 +201,11 @@ BOOL DeleteObject(HGDIOBJ obj) {
     if (const Palette* palette = objects.FindPalette(obj)) {
         if (palette->stock || palette->selections > 0) return FALSE;
         objects.palettes.erase(obj);
+        return TRUE;
+    }
+    if (const gdi_internal::Brush* brush = objects.FindBrush(obj)) {
+        if (brush->stock || brush->selections > 0) return FALSE;
+        objects.brushes.erase(obj);
         return TRUE;
     }
     return FALSE;
@@ -336,10 +320,13 @@ int GetObjectA(HGDIOBJ obj, int size, void* buffer) {
         record.bmType = 0;
         record.bmWidth = dib->width;
         record.bmHeight = dib->height;
-        record.bmWidthBytes = dib->stride;
+        // A device-dependent bitmap reports word-aligned rows and keeps its bits to itself.
+        record.bmWidthBytes =
+            dib->device ? static_cast<LONG>((std::int64_t{dib->width} * dib->bitsPerPixel + 15) / 16 * 2)
+                        : dib->stride;
         record.bmPlanes = 1;
         record.bmBitsPixel = static_cast<WORD>(dib->bitsPerPixel);
-        record.bmBits = dib->pixels.get();
+        record.bmBits = dib->device ? nullptr : dib->pixels.get();
         std::memcpy(buffer, &record, sizeof(record)); // the buffer need not be aligned
         return needed;
     }
@@ -488,5 +475,6 @@ bool GetDibView(HBITMAP bitmap, DibView& view) {
 std::size_t GdiObjectCount() {
     Registry& objects = Objects();
     std::lock_guard lock(objects.mutex);
-    return objects.bitmaps.size() + objects.palettes.size() - 1 + objects.dcs.size();
+    return objects.bitmaps.size() + objects.palettes.size() - 1 + objects.dcs.size() +
+           objects.brushes.size() - objects.stockBrushes.size();
 }

@@ -8,8 +8,9 @@
 // palette selected, as on Windows.
 HDC CreateCompatibleDC(HDC hdc);
 BOOL DeleteDC(HDC hdc);
-// Selects a bitmap into a memory device context and returns the one it replaces (null on failure,
-// for instance a bitmap already selected elsewhere). Palettes go through SelectPalette.
+// Selects a bitmap (or a brush, see draw.h) into a memory device context and returns the one it
+// replaces (null on failure, for instance a bitmap already selected elsewhere). Palettes go
+// through SelectPalette.
 HGDIOBJ SelectObject(HDC hdc, HGDIOBJ obj);
 // Fails (FALSE) while the object is selected into a device context, and for unknown handles.
 BOOL DeleteObject(HGDIOBJ obj);
@@ -37,6 +38,10 @@ int GetDIBits(HDC hdc, HBITMAP bitmap, UINT start, UINT lines, void* bits, BITMA
 // entry count. With buffer null returns the size needed. Returns the bytes written, 0 on failure.
 int GetObjectA(HGDIOBJ obj, int size, void* buffer);
 
+// Replaces count entries of the colour table of the bitmap section selected into hdc, from start;
+// returns how many were set (0 when none is selected or it has no colour table).
+UINT SetDIBColorTable(HDC hdc, UINT start, UINT count, const RGBQUAD* colours);
+
 // Palettes.
 HPALETTE CreatePalette(const LOGPALETTE* palette);
 // The 256-entry halftone palette: the twenty static system colours, a 6 x 6 x 6 colour cube and
@@ -58,7 +63,7 @@ HPALETTE GetStockPalette();
 
 constexpr COLORREF CLR_INVALID = 0xFFFFFFFFu;
 
-// Live device contexts, bitmaps and palettes (the stock palette not counted). Not a Windows call:
+// Live device contexts, bitmaps, palettes and brushes (stock objects not counted). Not a Windows call:
 // tests use it to show that nothing is left behind.
 std::size_t GdiObjectCount();
 

@@ -5,8 +5,13 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <mutex>
+#include <unordered_map>
 #include <vector>
 
+#include "platform/draw.h"
 #include "platform/wintypes.h"
 
 namespace gdi_internal {
@@ -115,5 +120,89 @@ private:
     std::array<BYTE, 256> indexMap_{}; // source index to destination index
     std::vector<CacheSlot> cache_;     // nearest-colour memo for true colour to 4 or 8 bits
 };
+
+// The object model shared by the GDI and drawing stand-ins. Every live object sits in one
+// registry, which owns it; a handle is only used after it has been found there.
+
+struct FreeDeleter {
+    void operator()(void* p) const noexcept { std::free(p); }
+};
+
+struct MemoryDC;
+
+// A bitmap: a bitmap section, a device-dependent bitmap made by the drawing calls, or the 1 x 1
+// monochrome bitmap a memory DC starts with. Pixels of every kind share one layout.
+struct DibSection final : GdiBitmap {
+    int width = 0;
+    int height = 0; // always positive; topDown tells the row order
+    int bitsPerPixel = 0;
+    int stride = 0;
+    bool topDown = false;
+    // Device-dependent (compatible or CreateBitmap): GetObjectA reports no bits address and
+    // word-aligned rows for it, as for such bitmaps on Windows.
+    bool device = false;
+    std::unique_ptr<BYTE, FreeDeleter> pixels;
+    std::array<RGBQUAD, 256> colours{}; // for <= 8 bits per pixel; entries not given stay zero
+    const MemoryDC* selectedInto = nullptr;
+    const MemoryDC* owner = nullptr; // a DC's default bitmap: not deletable, dies with the DC
+};
+
+struct Palette final : GdiPalette {
+    std::vector<PALETTEENTRY> entries;
+    int selections = 0; // device contexts that hold it; deletable only at 0
+    bool stock = false;
+};
+
+// A solid brush; a hollow one (the null stock brush) paints nothing.
+struct Brush final : GdiBrush {
+    COLORREF colour = 0;
+    bool hollow = false;
+    bool stock = false;
+    int selections = 0; // device contexts that hold it; deletable only at 0
+};
+
+struct MemoryDC final : GdiDC {
+    DibSection* defaultBitmap = nullptr;
+    DibSection* bitmap = nullptr;
+    Palette* palette = nullptr;
+    Brush* brush = nullptr; // the white stock brush at first
+    COLORREF background = RGB(255, 255, 255);
+    COLORREF text = RGB(0, 0, 0);
+    int stretchMode = BLACKONWHITE;
+    POINT origin{0, 0}; // viewport origin: device = logical + origin
+    bool clipped = false;
+    RECT clip{0, 0, 0, 0}; // device coordinates, meaningful when clipped
+};
+
+// All live objects, keyed by handle. One mutex guards it so the calls are safe from any thread.
+struct Registry {
+    Registry();
+
+    DibSection* FindBitmap(const void* handle) const { return Find(bitmaps, handle); }
+    Palette* FindPalette(const void* handle) const { return Find(palettes, handle); }
+    Brush* FindBrush(const void* handle) const { return Find(brushes, handle); }
+    MemoryDC* FindDC(const void* handle) const { return Find(dcs, handle); }
+
+    std::mutex mutex;
+    std::unordered_map<const void*, std::unique_ptr<DibSection>> bitmaps;
+    std::unordered_map<const void*, std::unique_ptr<Palette>> palettes;
+    std::unordered_map<const void*, std::unique_ptr<Brush>> brushes;
+    std::unordered_map<const void*, std::unique_ptr<MemoryDC>> dcs;
+    Palette* stockPalette = nullptr;
+    std::array<Brush*, 6> stockBrushes{}; // indexed by WHITE_BRUSH .. NULL_BRUSH
+
+private:
+    template <class Map>
+    static typename Map::mapped_type::pointer Find(const Map& map, const void* handle) {
+        const auto it = map.find(handle);
+        return it == map.end() ? nullptr : it->second.get();
+    }
+};
+
+Registry& Objects();
+
+// Zero-filled pixel storage for a validated format (a negative height means top-down rows); null
+// when it would exceed limit bytes or memory runs out.
+std::unique_ptr<DibSection> MakeDib(int bitsPerPixel, LONG width, LONG height, std::size_t limit);
 
 } // namespace gdi_internal

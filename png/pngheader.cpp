@@ -244,6 +244,8 @@ void TChunkIHDR::InstallPalette(HPALETTE palette) {
     const UINT read = CopyPaletteToColorTable(palette);
     SetColorsUsed(read);
     if (MemoryDC != nullptr) {
+        // The section's own colour table follows, so that copies of the bitmap show these colours.
+        if (read > 0) SetDIBColorTable(MemoryDC, 0, read, DibInfo.ColorTable);
         // Without a palette the device context falls back to the stock one, so the previous
         // palette is no longer held and can be deleted.
         SelectPalette(MemoryDC, palette != nullptr ? palette : GetStockPalette(), FALSE);

@@ -3,12 +3,14 @@
 #include <cstring>
 #include <numeric>
 
+#include "platform/draw.h"
 #include "platform/gdi.h"
 #include "png/pngcrc.h"
 #include "png/pngerrors.h"
 #include "png/pngheader.h"
 #include "png/pngidat.h"
 #include "png/pnglang.h"
+#include "toolkit/core/bitmap.h"
 #include "toolkit/core/picture.h"
 #include "toolkit/core/stream.h"
 
@@ -110,12 +112,27 @@ void TPNGObject::AssignFrom(const TPersistent* source) {
         AssignFromPng(*png);
         return;
     }
+    if (const auto* bitmap = dynamic_cast<const TBitmap*>(source)) {
+        AssignFromBitmapHandle(bitmap->Handle(), bitmap->Transparent(),
+                               ColorToRGB(bitmap->TransparentColor()));
+        return;
+    }
     TGraphic::AssignFrom(source);
 }
 
 void TPNGObject::CopyInto(TPersistent* destination) const {
     if (auto* png = dynamic_cast<TPNGObject*>(destination)) {
         png->AssignFromPng(*this);
+        return;
+    }
+    // A plain bitmap gets a device-dependent copy of the pixel rows (no alpha) and the key colour.
+    auto* bitmap = dynamic_cast<TBitmap*>(destination);
+    if (bitmap != nullptr && HasHeader()) {
+        bitmap->SetHandle(static_cast<HBITMAP>(CopyImage(HeaderChunk().PixelBitmap, IMAGE_BITMAP, 0, 0, 0)));
+        if (TransparencyKind() == ptkKeyColor) {
+            bitmap->SetTransparentColor(static_cast<TColor>(KeyColor()));
+            bitmap->SetTransparent(true);
+        }
         return;
     }
     TGraphic::CopyInto(destination);

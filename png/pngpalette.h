@@ -7,8 +7,6 @@
 #include "png/pngchunk.h"
 #include "png/pngobject.h"
 
-enum TPNGTransparencyKind : std::uint8_t { ptkOpaque = 0, ptkKeyColor = 1, ptkAlpha = 2 };
-
 // Fills both tables from a gAMA value (gamma x 100000); a value of 0 leaves them as they are.
 void BuildGammaTables(std::uint32_t gammaValue, TGammaTable& decode, TGammaTable& encode);
 

@@ -6,7 +6,7 @@ packages=(
     build-essential cmake pkg-config
     zlib1g-dev
     libgtest-dev libgmock-dev libbenchmark-dev
-    libpng-dev libspng-dev
+    libpng-dev libspng-dev libpixman-1-dev
     clang libclang-rt-14-dev
 )
 

@@ -72,6 +72,9 @@ public:
     bool IsEmpty() const override { return Bytes.empty(); }
     std::int32_t PixelWidth() const override { return 1; }
     std::int32_t PixelHeight() const override { return 1; }
+    void SetPixelWidth(std::int32_t) override {}
+    void SetPixelHeight(std::int32_t) override {}
+    void DrawOn(TCanvas&, const TRect&) override {}
     void LoadFromStream(TStream& stream) override {
         Bytes.resize(static_cast<std::size_t>(stream.Size()));
         stream.ReadBuffer(Bytes.data(), static_cast<std::int32_t>(Bytes.size()));

@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "support/png_builder.h"
+#include <iterator>
 
 using namespace pngtest;
 
@@ -72,7 +73,8 @@ TEST_F(PngTool, InfoListsChunksThenHeader) {
                      "chunk iCCP 3 TChunk\n"
                      "chunk IDAT 0 TChunkIDAT\n"
                      "chunk IEND 0 TChunkIEND\n"
-                     "header 3 2 8 6 0 0 1\n");
+                     "header 3 2 8 6 0 0 1\n"
+                     "transparency ptkAlpha\n");
 }
 
 TEST_F(PngTool, DumpPrintsTheImageMemoryTopDown) {
@@ -136,9 +138,11 @@ TEST_F(PngTool, SuiteImagesFollowTheFormats) {
          {"basi0g01.png", "basn3p02.png", "basn6a16.png", "ctzn0g04.png", "tbbn3p08.png"}) {
         const std::vector<std::string> info = Lines(RunTool("info " + (suite / name).string()).out);
         ASSERT_GE(info.size(), 4u) << name;
-        for (std::size_t i = 0; i + 1 < info.size(); ++i)
+        for (std::size_t i = 0; i + 2 < info.size(); ++i)
             EXPECT_TRUE(std::regex_match(info[i], chunk)) << info[i];
-        EXPECT_TRUE(std::regex_match(info.back(), header)) << info.back();
+        EXPECT_TRUE(std::regex_match(info[info.size() - 2], header)) << info[info.size() - 2];
+        EXPECT_TRUE(std::regex_match(info.back(), std::regex("transparency ptk(Opaque|KeyColor|Alpha)")))
+            << info.back();
 
         const Result dump = RunTool("dump " + (suite / name).string());
         EXPECT_EQ(dump.exitCode, 0);
@@ -158,6 +162,63 @@ TEST_F(PngTool, SuiteImagesFollowTheFormats) {
         }
         EXPECT_EQ(rows, height) << name;
     }
+}
+
+// Pixel (x, y) of a 24-bit bottom-up BMP file as 0xRRGGBB.
+std::uint32_t BmpPixel(const Bytes& bmp, int x, int y) {
+    const auto le32 = [&](std::size_t at) {
+        return std::uint32_t(bmp[at]) | (std::uint32_t(bmp[at + 1]) << 8) |
+               (std::uint32_t(bmp[at + 2]) << 16) | (std::uint32_t(bmp[at + 3]) << 24);
+    };
+    const std::uint32_t offset = le32(10);
+    const auto width = static_cast<int>(le32(18));
+    const auto height = static_cast<int>(le32(22));
+    const std::size_t stride = (std::size_t(width) * 3 + 3) / 4 * 4;
+    const std::size_t at = offset + std::size_t(height - 1 - y) * stride + std::size_t(x) * 3;
+    return (std::uint32_t(bmp[at + 2]) << 16) | (std::uint32_t(bmp[at + 1]) << 8) | bmp[at];
+}
+
+std::uint32_t Checker(int x, int y) {
+    return (x / 8 + y / 8) % 2 == 0 ? 0x204060u : 0xE0D0C0u;
+}
+
+TEST_F(PngTool, DrawComposesOverTheCheckerboard) {
+    // 16 x 1 key-colour image: columns below 8 have the key colour.
+    Bytes keyRow;
+    for (int x = 0; x < 16; ++x)
+        keyRow.push_back(x < 8 ? 5 : 200);
+    const std::string key =
+        Write("key.png", Png(IhdrBody(16, 1, 8, 0),
+                             {Chunk("tRNS", {0, 5}), Chunk("IDAT", Compress(Scanlines({keyRow})))}));
+    // 2 x 1 alpha image: opaque red, then half-transparent white.
+    const std::string alpha =
+        Write("alpha.png",
+              Png(IhdrBody(2, 1, 8, 6), {Chunk("IDAT", Compress({0, 255, 0, 0, 255, 255, 255, 255, 128}))}));
+    const std::string out = Write("out.bmp", {});
+    auto readOut = [&] {
+        std::ifstream in(out, std::ios::binary);
+        return Bytes(std::istreambuf_iterator<char>(in), {});
+    };
+
+    ASSERT_EQ(RunTool("draw " + key + " " + out).exitCode, 0);
+    Bytes bmp = readOut();
+    EXPECT_EQ(bmp[28], 24); // bits per pixel
+    EXPECT_EQ(BmpPixel(bmp, 3, 0), Checker(3, 0));
+    EXPECT_EQ(BmpPixel(bmp, 9, 0), 0xC8C8C8u);
+
+    ASSERT_EQ(RunTool("draw " + key + " " + out + " 32 20").exitCode, 0);
+    bmp = readOut();
+    EXPECT_EQ(BmpPixel(bmp, 15, 19), Checker(15, 19)); // key pixels, doubled
+    EXPECT_EQ(BmpPixel(bmp, 16, 10), 0xC8C8C8u);
+
+    ASSERT_EQ(RunTool("draw " + alpha + " " + out + " 4 2").exitCode, 0);
+    bmp = readOut();
+    EXPECT_EQ(BmpPixel(bmp, 1, 1), 0xFF0000u);
+    const auto blend = [](std::uint32_t d) { return (255u * 128 + d * 127 + 255) >> 8; };
+    EXPECT_EQ(BmpPixel(bmp, 3, 0), (blend(0x20) << 16) | (blend(0x40) << 8) | blend(0x60));
+
+    EXPECT_EQ(RunTool("draw " + alpha + " " + out + " 0 5").exitCode, 1);
+    EXPECT_EQ(RunTool("draw /nonexistent.png " + out).exitCode, 2);
 }
 
 } // namespace

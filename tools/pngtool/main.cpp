@@ -1,14 +1,20 @@
 // pngtool: looks into PNG files from the command line. Its output formats are a contract that
 // scripts rely on; change them only by adding new commands or lines.
 //
-//   pngtool info FILE   one line per chunk object, then the header
+//   pngtool info FILE   one line per chunk object, then the header and the transparency kind
 //   pngtool dump FILE   the image memory: geometry, colour table, rows, alpha and low-byte planes
+//   pngtool draw FILE OUT.bmp [WIDTH HEIGHT]
+//                       draws the image over a checkerboard and writes the result as a 24-bit BMP
 //
 // Exit codes: 0 done, 1 usage error, 2 the file could not be loaded ("error CLASS: MESSAGE").
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
+#include "platform/draw.h"
+#include "platform/gdi.h"
 #include "png/pngimage.h"
 #include "toolkit/core/exception.h"
 #include "toolkit/core/picture.h"
@@ -19,8 +25,11 @@ namespace {
 int Usage() {
     std::fputs("usage: pngtool info FILE\n"
                "       pngtool dump FILE\n"
-               "  info  lists the chunks of FILE and its header\n"
-               "  dump  prints the image memory of FILE (rows top to bottom, in hexadecimal)\n",
+               "       pngtool draw FILE OUT.bmp [WIDTH HEIGHT]\n"
+               "  info  lists the chunks of FILE, its header and its transparency kind\n"
+               "  dump  prints the image memory of FILE (rows top to bottom, in hexadecimal)\n"
+               "  draw  draws FILE over an 8 x 8 checkerboard of WIDTH x HEIGHT (default: its own size)\n"
+               "        and writes the result to OUT.bmp as a 24-bit bitmap\n",
                stderr);
     return 1;
 }
@@ -63,6 +72,8 @@ void Info(TPNGObject& image) {
     const TChunkIHDR& h = image.HeaderChunk();
     std::printf("header %u %u %u %u %u %u %u\n", h.Width, h.Height, h.BitDepth, h.ColorType,
                 h.CompressionMethod, h.FilterMethod, h.InterlaceMethod);
+    static const char* const kinds[] = {"ptkOpaque", "ptkKeyColor", "ptkAlpha"};
+    std::printf("transparency %s\n", kinds[image.TransparencyKind()]);
 }
 
 void Dump(TPNGObject& image) {
@@ -83,22 +94,110 @@ void Dump(TPNGObject& image) {
     }
 }
 
+// Writes a 32-bit top-down surface as a 24-bit bottom-up BMP file.
+void WriteBmp24(const std::string& fileName, const std::uint8_t* pixels, std::int32_t width,
+                std::int32_t height) {
+    const std::uint32_t stride = ((24u * std::uint32_t(width) + 31) / 32) * 4;
+    const std::uint32_t imageSize = stride * std::uint32_t(height);
+    BITMAPFILEHEADER file{0x4D42, 14 + 40 + imageSize, 0, 0, 14 + 40};
+    BITMAPINFOHEADER info{40, width, height, 1, 24, BI_RGB, imageSize, 2835, 2835, 0, 0};
+    TFileStream out(fileName, fmCreate);
+    out.WriteBuffer(&file, sizeof file);
+    out.WriteBuffer(&info, sizeof info);
+    std::vector<std::uint8_t> row(stride, 0);
+    for (std::int32_t y = height - 1; y >= 0; --y) {
+        const std::uint8_t* p = pixels + std::size_t(y) * std::size_t(width) * 4;
+        for (std::int32_t x = 0; x < width; ++x)
+            std::memcpy(&row[std::size_t(x) * 3], p + 4 * x, 3);
+        out.WriteBuffer(row.data(), static_cast<std::int32_t>(stride));
+    }
+}
+
+// The drawing surface of the draw command: a 32-bit top-down section in its own context.
+class TSurface {
+public:
+    TSurface(std::int32_t width, std::int32_t height) {
+        FDC = CreateCompatibleDC(nullptr);
+        BITMAPINFOHEADER header{40, width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+        void* bits = nullptr;
+        FSection = CreateDIBSection(nullptr, reinterpret_cast<const BITMAPINFO*>(&header), DIB_RGB_COLORS,
+                                    &bits, nullptr, 0);
+        FBits = static_cast<std::uint8_t*>(bits);
+        if (FSection != nullptr) FPrevious = SelectObject(FDC, FSection);
+    }
+    ~TSurface() {
+        if (FSection != nullptr) {
+            SelectObject(FDC, FPrevious);
+            DeleteObject(FSection);
+        }
+        DeleteDC(FDC);
+    }
+    TSurface(const TSurface&) = delete;
+    TSurface& operator=(const TSurface&) = delete;
+    HDC DC() const { return FDC; }
+    std::uint8_t* Bits() const { return FBits; }
+
+private:
+    HDC FDC = nullptr;
+    HBITMAP FSection = nullptr;
+    HGDIOBJ FPrevious = nullptr;
+    std::uint8_t* FBits = nullptr;
+};
+
+// Draws the image over a checkerboard of 8 x 8 cells and writes the surface.
+void Draw(TPNGObject& image, const std::string& outName, std::int32_t width, std::int32_t height) {
+    TSurface surface(width, height);
+    if (surface.Bits() == nullptr) throw EOutOfResources("The drawing surface could not be made");
+    for (std::int32_t y = 0; y < height; ++y)
+        for (std::int32_t x = 0; x < width; ++x) {
+            std::uint8_t* p = surface.Bits() + (std::size_t(y) * std::size_t(width) + std::size_t(x)) * 4;
+            const bool even = (x / 8 + y / 8) % 2 == 0;
+            p[0] = even ? 0x60 : 0xc0; // blue
+            p[1] = even ? 0x40 : 0xd0; // green
+            p[2] = even ? 0x20 : 0xe0; // red
+        }
+    TCanvas canvas;
+    canvas.SetHandle(surface.DC());
+    image.DrawOn(canvas, TRect{0, 0, width, height});
+    WriteBmp24(outName, surface.Bits(), width, height);
+}
+
+bool ParseSize(const char* text, std::int32_t& value) {
+    char* end = nullptr;
+    const long v = std::strtol(text, &end, 10);
+    if (end == text || *end != 0 || v < 1 || v > 65535) return false;
+    value = static_cast<std::int32_t>(v);
+    return true;
+}
+
 int Run(int argc, char** argv) {
-    if (argc != 3) return Usage();
+    if (argc < 3) return Usage();
     const std::string command = argv[1];
-    if (command != "info" && command != "dump") return Usage();
+    std::int32_t width = 0, height = 0;
+    if (command == "info" || command == "dump") {
+        if (argc != 3) return Usage();
+    } else if (command == "draw") {
+        if (argc != 4 && argc != 6) return Usage();
+        if (argc == 6 && (!ParseSize(argv[4], width) || !ParseSize(argv[5], height))) return Usage();
+    } else {
+        return Usage();
+    }
     TPNGObject image;
     try {
         TFileStream stream(argv[2], fmOpenRead);
         image.ReadPng(stream);
+        if (command == "info")
+            Info(image);
+        else if (command == "dump")
+            Dump(image);
+        else
+            Draw(image, argv[3], width != 0 ? width : image.PixelWidth(),
+                 height != 0 ? height : image.PixelHeight());
     } catch (const Exception& e) {
+        std::fflush(stdout);
         std::printf("error %s: %s\n", e.ClassName(), OneLine(e.Message()).c_str());
         return 2;
     }
-    if (command == "info")
-        Info(image);
-    else
-        Dump(image);
     return 0;
 }
 

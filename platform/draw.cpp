@@ -1,0 +1,662 @@
+// Stand-in for the Windows drawing calls: device-dependent bitmaps, the per-context drawing state,
+// block transfers, brushes, the viewport origin and clip rectangle, system colours and the
+// clipboard store. Pixel work is left to the engine in draw_pixels.cpp; this file finds the
+// objects in the registry, turns logical coordinates into device ones and describes the job.
+#include "platform/draw.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <new>
+#include <utility>
+
+#include "platform/draw_internal.h"
+#include "platform/gdi_internal.h"
+
+namespace {
+
+using draw_internal::Area;
+using draw_internal::Job;
+using draw_internal::Plane;
+using draw_internal::PlaneOf;
+using gdi_internal::Brush;
+using gdi_internal::DibSection;
+using gdi_internal::MemoryDC;
+using gdi_internal::Objects;
+using gdi_internal::Registry;
+
+// Runs f on the registry under its lock.
+template <class F>
+auto Locked(F&& f) {
+    Registry& objects = Objects();
+    const std::lock_guard lock(objects.mutex);
+    return f(objects);
+}
+
+// A device-dependent bitmap: top-down rows, monochrome ones with the black and white table.
+// Zero-sized requests give a 1 x 1 monochrome bitmap, as on Windows.
+std::unique_ptr<DibSection> MakeDevice(int bitsPerPixel, int width, int height) {
+    if (width < 0 || height < 0) return nullptr;
+    if (width == 0 || height == 0) {
+        bitsPerPixel = 1;
+        width = height = 1;
+    }
+    auto dib = gdi_internal::MakeDib(bitsPerPixel, width, -height, BitmapSectionLimit());
+    if (!dib) return nullptr;
+    dib->device = true;
+    if (bitsPerPixel == 1) {
+        std::copy(gdi_internal::kMonochromeColours.begin(), gdi_internal::kMonochromeColours.end(),
+                  dib->colours.begin());
+    }
+    return dib;
+}
+
+HBITMAP Register(Registry& objects, std::unique_ptr<DibSection> dib) {
+    DibSection* handle = dib.get();
+    objects.bitmaps.emplace(handle, std::move(dib));
+    return handle;
+}
+
+Area Whole(const Plane& plane) {
+    return {0, 0, plane.width, plane.height};
+}
+
+// The part of a context's bitmap that drawing may touch, in device coordinates.
+Area Visible(const MemoryDC& dc) {
+    Area area{0, 0, dc.bitmap->width, dc.bitmap->height};
+    if (dc.clipped) {
+        area.left = std::max<std::int64_t>(area.left, dc.clip.left);
+        area.top = std::max<std::int64_t>(area.top, dc.clip.top);
+        area.right = std::min<std::int64_t>(area.right, dc.clip.right);
+        area.bottom = std::min<std::int64_t>(area.bottom, dc.clip.bottom);
+    }
+    return area;
+}
+
+bool Empty(const Area& area) {
+    return area.left >= area.right || area.top >= area.bottom;
+}
+
+// A job onto a context's bitmap with its colours and brush; x and y still to be filled in.
+Job JobFor(const MemoryDC& dc) {
+    Job job;
+    job.dst = PlaneOf(*dc.bitmap);
+    job.visible = Visible(dc);
+    job.dstBackground = dc.background;
+    job.dstText = dc.text;
+    job.brush = dc.brush;
+    return job;
+}
+
+// The rows of a device-independent bitmap as a plane. The engine only reads a source, so the
+// caller's constant bits are safe behind the plane's mutable pointer.
+bool DibPlane(const BITMAPINFO* info, const void* bits, std::array<RGBQUAD, 256>& colours, Plane& plane) {
+    if (!info || !bits) return false;
+    BITMAPINFOHEADER header;
+    std::memcpy(&header, info, sizeof(header)); // info may be a bare header: read it as bytes
+    if (header.biSize < sizeof(BITMAPINFOHEADER) || header.biPlanes != 1 ||
+        !gdi_internal::IsSupportedBitCount(header.biBitCount) || header.biCompression != BI_RGB ||
+        header.biWidth <= 0 || header.biHeight == 0 || header.biHeight == std::numeric_limits<LONG>::min()) {
+        return false;
+    }
+    const std::uint64_t stride = gdi_internal::DibStride(header.biBitCount, header.biWidth);
+    const std::uint64_t rows = header.biHeight < 0 ? -std::int64_t{header.biHeight} : header.biHeight;
+    if (stride > static_cast<std::uint64_t>(std::numeric_limits<std::ptrdiff_t>::max()) / rows) return false;
+    if (header.biBitCount <= 8) {
+        const DWORD full = DWORD{1} << header.biBitCount;
+        const DWORD count = header.biClrUsed != 0 ? std::min(header.biClrUsed, full) : full;
+        colours.fill(RGBQUAD{0, 0, 0, 0});
+        std::memcpy(colours.data(), reinterpret_cast<const BYTE*>(info) + header.biSize,
+                    count * sizeof(RGBQUAD));
+    }
+    const auto step = static_cast<std::ptrdiff_t>(stride);
+    auto* base = const_cast<BYTE*>(static_cast<const BYTE*>(bits));
+    const bool bottomUp = header.biHeight > 0;
+    plane.top = base + (bottomUp ? step * static_cast<std::ptrdiff_t>(rows - 1) : 0);
+    plane.step = bottomUp ? -step : step;
+    plane.width = header.biWidth;
+    plane.height = static_cast<int>(rows);
+    plane.bitsPerPixel = header.biBitCount;
+    plane.colours = colours.data();
+    return true;
+}
+
+LONG ClampToLong(std::int64_t v) {
+    return static_cast<LONG>(
+        std::clamp<std::int64_t>(v, std::numeric_limits<LONG>::min(), std::numeric_limits<LONG>::max()));
+}
+
+// Paints a device rectangle with a raster operation that reads no source.
+bool PaintArea(const MemoryDC& dc, std::int64_t x, std::int64_t y, std::int64_t width, std::int64_t height,
+               DWORD rop, const Brush* brush) {
+    Job job = JobFor(dc);
+    job.x = x;
+    job.y = y;
+    job.width = width;
+    job.height = height;
+    job.rop = rop;
+    job.brush = brush;
+    return draw_internal::Run(job);
+}
+
+// The brush FillRect and FrameRect paint with: a registered brush, or a system colour passed as
+// its index plus one in place of a brush handle, as Windows allows.
+bool ResolveBrush(const Registry& objects, HBRUSH handle, Brush& out) {
+    if (const Brush* brush = objects.FindBrush(handle)) {
+        out.colour = brush->colour;
+        out.hollow = brush->hollow;
+        return true;
+    }
+    const auto value = reinterpret_cast<std::uintptr_t>(handle);
+    if (value >= 1 && value <= 31) {
+        out.colour = GetSysColor(static_cast<int>(value - 1));
+        out.hollow = false;
+        return true;
+    }
+    return false;
+}
+
+} // namespace
+
+// Bitmaps.
+
+HBITMAP CreateCompatibleBitmap(HDC, int width, int height) {
+    // Every context here shares the screen's 32-bit format, so the reference context is not used.
+    try {
+        auto dib = MakeDevice(32, width, height);
+        if (!dib) return nullptr;
+        return Locked([&](Registry& objects) { return Register(objects, std::move(dib)); });
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
+HBITMAP CreateBitmap(int width, int height, UINT planes, UINT bitsPerPixel, const void* bits) {
+    if (planes != 1 || (bitsPerPixel != 1 && bitsPerPixel != 32)) return nullptr;
+    try {
+        auto dib = MakeDevice(static_cast<int>(bitsPerPixel), width, height);
+        if (!dib) return nullptr;
+        if (bits && dib->width == width && dib->height == height) {
+            // The caller's rows are word-aligned; ours are padded to 32 bits.
+            const std::size_t used = (static_cast<std::size_t>(width) * bitsPerPixel + 7) / 8;
+            const std::size_t given = (static_cast<std::size_t>(width) * bitsPerPixel + 15) / 16 * 2;
+            const auto* in = static_cast<const BYTE*>(bits);
+            for (std::size_t row = 0; row < static_cast<std::size_t>(height); ++row) {
+                std::memcpy(dib->pixels.get() + row * static_cast<std::size_t>(dib->stride), in + row * given,
+                            used);
+            }
+        }
+        return Locked([&](Registry& objects) { return Register(objects, std::move(dib)); });
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
+HBITMAP CreateDIBitmap(HDC, const BITMAPINFOHEADER* header, DWORD init, const void* bits,
+                       const BITMAPINFO* info, UINT usage) {
+    if (!header) return nullptr;
+    BITMAPINFOHEADER size;
+    std::memcpy(&size, header, sizeof(size));
+    if (size.biWidth <= 0 || size.biHeight == 0 || size.biHeight == std::numeric_limits<LONG>::min()) {
+        return nullptr;
+    }
+    try {
+        auto dib = MakeDevice(32, size.biWidth, size.biHeight < 0 ? -size.biHeight : size.biHeight);
+        if (!dib) return nullptr;
+        if ((init & CBM_INIT) != 0 && bits) {
+            std::array<RGBQUAD, 256> colours{};
+            Plane src;
+            if (usage != DIB_RGB_COLORS || !DibPlane(info, bits, colours, src)) return nullptr;
+            Job job;
+            job.dst = PlaneOf(*dib);
+            job.visible = Whole(job.dst);
+            job.width = job.sw = src.width;
+            job.height = job.sh = src.height;
+            job.src = &src;
+            if (!draw_internal::Run(job)) return nullptr;
+        }
+        return Locked([&](Registry& objects) { return Register(objects, std::move(dib)); });
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
+HANDLE CopyImage(HANDLE image, UINT type, int cx, int cy, UINT) {
+    // Flags change nothing here: every copy is a new 32-bit compatible bitmap, monochrome sources
+    // included (their pixels become black and white by their colour table).
+    if (type != IMAGE_BITMAP || cx < 0 || cy < 0) return nullptr;
+    try {
+        return Locked([&](Registry& objects) -> HANDLE {
+            const DibSection* source = objects.FindBitmap(image);
+            if (!source) return nullptr;
+            const int width = cx != 0 ? cx : source->width;
+            const int height = cy != 0 ? cy : source->height;
+            auto dib = MakeDevice(32, width, height);
+            if (!dib) return nullptr;
+            const Plane src = PlaneOf(*source);
+            Job job;
+            job.dst = PlaneOf(*dib);
+            job.visible = Whole(job.dst);
+            job.width = width;
+            job.height = height;
+            job.src = &src;
+            job.sw = src.width;
+            job.sh = src.height;
+            if (!draw_internal::Run(job)) return nullptr;
+            return Register(objects, std::move(dib));
+        });
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
+HBITMAP GetCurrentBitmap(HDC hdc) {
+    return Locked([&](Registry& objects) -> HBITMAP {
+        const MemoryDC* dc = objects.FindDC(hdc);
+        return dc ? dc->bitmap : nullptr;
+    });
+}
+
+// Colours and modes of a device context.
+
+namespace {
+
+// Replaces one field of a context's state and returns the old value (fail for unknown contexts).
+template <class T>
+T Exchange(HDC hdc, T MemoryDC::*field, T value, T fail) {
+    return Locked([&](Registry& objects) {
+        MemoryDC* dc = objects.FindDC(hdc);
+        return dc ? std::exchange(dc->*field, value) : fail;
+    });
+}
+
+template <class T>
+T Read(HDC hdc, T MemoryDC::*field, T fail) {
+    return Locked([&](Registry& objects) {
+        const MemoryDC* dc = objects.FindDC(hdc);
+        return dc ? dc->*field : fail;
+    });
+}
+
+} // namespace
+
+COLORREF SetBkColor(HDC hdc, COLORREF colour) {
+    return Exchange(hdc, &MemoryDC::background, colour, CLR_INVALID);
+}
+COLORREF GetBkColor(HDC hdc) {
+    return Read(hdc, &MemoryDC::background, CLR_INVALID);
+}
+COLORREF SetTextColor(HDC hdc, COLORREF colour) {
+    return Exchange(hdc, &MemoryDC::text, colour, CLR_INVALID);
+}
+COLORREF GetTextColor(HDC hdc) {
+    return Read(hdc, &MemoryDC::text, CLR_INVALID);
+}
+int SetStretchBltMode(HDC hdc, int mode) {
+    // Every mode is recorded but stretches the same way: nearest neighbour, as COLORONCOLOR.
+    if (mode < BLACKONWHITE || mode > HALFTONE) return 0;
+    return Exchange(hdc, &MemoryDC::stretchMode, mode, 0);
+}
+int GetStretchBltMode(HDC hdc) {
+    return Read(hdc, &MemoryDC::stretchMode, 0);
+}
+
+// Block transfers.
+
+BOOL BitBlt(HDC dst, int x, int y, int width, int height, HDC src, int sx, int sy, DWORD rop) {
+    return StretchBlt(dst, x, y, width, height, src, sx, sy, width, height, rop);
+}
+
+BOOL StretchBlt(HDC dst, int x, int y, int width, int height, HDC src, int sx, int sy, int sw, int sh,
+                DWORD rop) {
+    return Locked([&](Registry& objects) {
+        const MemoryDC* target = objects.FindDC(dst);
+        if (!target) return FALSE;
+        Job job = JobFor(*target);
+        job.x = std::int64_t{x} + target->origin.x;
+        job.y = std::int64_t{y} + target->origin.y;
+        job.width = width;
+        job.height = height;
+        job.rop = rop;
+        job.monochromeRules = true;
+        Plane plane;
+        // An unknown source only matters to operations that read one; those then fail.
+        if (const MemoryDC* source = src ? objects.FindDC(src) : nullptr) {
+            plane = PlaneOf(*source->bitmap);
+            job.src = &plane;
+            job.sx = std::int64_t{sx} + source->origin.x;
+            job.sy = std::int64_t{sy} + source->origin.y;
+            job.sw = sw;
+            job.sh = sh;
+            job.srcBackground = source->background;
+        }
+        return draw_internal::Run(job) ? TRUE : FALSE;
+    });
+}
+
+int StretchDIBits(HDC dst, int x, int y, int width, int height, int sx, int sy, int sw, int sh,
+                  const void* bits, const BITMAPINFO* info, UINT usage, DWORD rop) {
+    if (usage != DIB_RGB_COLORS) return 0;
+    std::array<RGBQUAD, 256> colours{};
+    Plane plane;
+    if (!DibPlane(info, bits, colours, plane)) return 0;
+    return Locked([&](Registry& objects) {
+        const MemoryDC* target = objects.FindDC(dst);
+        if (!target) return 0;
+        Job job = JobFor(*target);
+        job.x = std::int64_t{x} + target->origin.x;
+        job.y = std::int64_t{y} + target->origin.y;
+        job.width = width;
+        job.height = height;
+        job.src = &plane;
+        job.sx = sx; // the source rectangle counts rows from the top of the image
+        job.sy = sy;
+        job.sw = sw;
+        job.sh = sh;
+        job.rop = rop;
+        if (!draw_internal::Run(job)) return 0;
+        return sh < 0 ? -sh : sh;
+    });
+}
+
+int StretchSourceIndex(int d, int s, int dCount, bool rows) {
+    if (s <= 0 || dCount <= 0 || d < 0 || d >= dCount) return -1;
+    return static_cast<int>(draw_internal::SourceIndex(d, s, dCount, rows));
+}
+
+// Brushes and rectangles.
+
+HBRUSH CreateSolidBrush(COLORREF colour) {
+    try {
+        auto brush = std::make_unique<Brush>();
+        brush->colour = colour;
+        return Locked([&](Registry& objects) {
+            Brush* handle = brush.get();
+            objects.brushes.emplace(handle, std::move(brush));
+            return handle;
+        });
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
+HGDIOBJ GetStockObject(int object) {
+    if (object < WHITE_BRUSH || object > NULL_BRUSH) return nullptr; // pens and fonts: not here
+    return Locked([&](Registry& objects) { return objects.stockBrushes[static_cast<std::size_t>(object)]; });
+}
+
+int FillRect(HDC hdc, const RECT* rect, HBRUSH brush) {
+    if (!rect) return 0;
+    return Locked([&](Registry& objects) {
+        const MemoryDC* dc = objects.FindDC(hdc);
+        Brush paint;
+        if (!dc || !ResolveBrush(objects, brush, paint)) return 0;
+        if (rect->right <= rect->left || rect->bottom <= rect->top) return 1; // nothing to fill
+        const std::int64_t x = std::int64_t{rect->left} + dc->origin.x;
+        const std::int64_t y = std::int64_t{rect->top} + dc->origin.y;
+        return PaintArea(*dc, x, y, std::int64_t{rect->right} - rect->left,
+                         std::int64_t{rect->bottom} - rect->top, PATCOPY, &paint)
+                   ? 1
+                   : 0;
+    });
+}
+
+int FrameRect(HDC hdc, const RECT* rect, HBRUSH brush) {
+    if (!rect) return 0;
+    return Locked([&](Registry& objects) {
+        const MemoryDC* dc = objects.FindDC(hdc);
+        Brush paint;
+        if (!dc || !ResolveBrush(objects, brush, paint)) return 0;
+        if (rect->right <= rect->left || rect->bottom <= rect->top) return 1; // nothing to frame
+        const std::int64_t left = std::int64_t{rect->left} + dc->origin.x;
+        const std::int64_t top = std::int64_t{rect->top} + dc->origin.y;
+        const std::int64_t width = std::int64_t{rect->right} - rect->left;
+        const std::int64_t height = std::int64_t{rect->bottom} - rect->top;
+        // The one-pixel border inside the rectangle: top and bottom rows, left and right columns.
+        PaintArea(*dc, left, top, width, 1, PATCOPY, &paint);
+        PaintArea(*dc, left, top + height - 1, width, 1, PATCOPY, &paint);
+        PaintArea(*dc, left, top, 1, height, PATCOPY, &paint);
+        PaintArea(*dc, left + width - 1, top, 1, height, PATCOPY, &paint);
+        return 1;
+    });
+}
+
+BOOL PatBlt(HDC hdc, int x, int y, int width, int height, DWORD rop) {
+    if (rop != PATCOPY && rop != BLACKNESS && rop != WHITENESS && rop != DSTINVERT) return FALSE;
+    return Locked([&](Registry& objects) {
+        const MemoryDC* dc = objects.FindDC(hdc);
+        if (!dc) return FALSE;
+        return PaintArea(*dc, std::int64_t{x} + dc->origin.x, std::int64_t{y} + dc->origin.y, width, height,
+                         rop, dc->brush)
+                   ? TRUE
+                   : FALSE;
+    });
+}
+
+namespace {
+
+// The device pixel of a logical point when drawing may touch it.
+const MemoryDC* VisiblePixel(const Registry& objects, HDC hdc, int x, int y, std::int64_t& dx,
+                             std::int64_t& dy) {
+    const MemoryDC* dc = objects.FindDC(hdc);
+    if (!dc) return nullptr;
+    dx = std::int64_t{x} + dc->origin.x;
+    dy = std::int64_t{y} + dc->origin.y;
+    const Area area = Visible(*dc);
+    return dx >= area.left && dx < area.right && dy >= area.top && dy < area.bottom ? dc : nullptr;
+}
+
+} // namespace
+
+COLORREF GetPixel(HDC hdc, int x, int y) {
+    return Locked([&](Registry& objects) {
+        std::int64_t dx = 0, dy = 0;
+        const MemoryDC* dc = VisiblePixel(objects, hdc, x, y, dx, dy);
+        if (!dc) return CLR_INVALID;
+        return draw_internal::ReadColour(PlaneOf(*dc->bitmap), static_cast<int>(dx), static_cast<int>(dy));
+    });
+}
+
+COLORREF SetPixel(HDC hdc, int x, int y, COLORREF colour) {
+    return Locked([&](Registry& objects) {
+        std::int64_t dx = 0, dy = 0;
+        const MemoryDC* dc = VisiblePixel(objects, hdc, x, y, dx, dy);
+        if (!dc) return CLR_INVALID;
+        return draw_internal::WriteColour(PlaneOf(*dc->bitmap), static_cast<int>(dx), static_cast<int>(dy),
+                                          colour);
+    });
+}
+
+// Viewport origin and clip rectangle. The clip is kept in device coordinates, as on Windows, so
+// moving the origin afterwards does not move it.
+
+BOOL SetViewportOrgEx(HDC hdc, int x, int y, POINT* previous) {
+    return Locked([&](Registry& objects) {
+        MemoryDC* dc = objects.FindDC(hdc);
+        if (!dc) return FALSE;
+        if (previous) *previous = dc->origin;
+        dc->origin = {x, y};
+        return TRUE;
+    });
+}
+
+BOOL GetViewportOrgEx(HDC hdc, POINT* origin) {
+    return Locked([&](Registry& objects) {
+        const MemoryDC* dc = objects.FindDC(hdc);
+        if (!dc || !origin) return FALSE;
+        *origin = dc->origin;
+        return TRUE;
+    });
+}
+
+int IntersectClipRect(HDC hdc, int left, int top, int right, int bottom) {
+    return Locked([&](Registry& objects) {
+        MemoryDC* dc = objects.FindDC(hdc);
+        if (!dc) return ERROR_REGION;
+        RECT rect{ClampToLong(std::int64_t{left} + dc->origin.x),
+                  ClampToLong(std::int64_t{top} + dc->origin.y),
+                  ClampToLong(std::int64_t{right} + dc->origin.x),
+                  ClampToLong(std::int64_t{bottom} + dc->origin.y)};
+        if (dc->clipped) {
+            rect.left = std::max(rect.left, dc->clip.left);
+            rect.top = std::max(rect.top, dc->clip.top);
+            rect.right = std::min(rect.right, dc->clip.right);
+            rect.bottom = std::min(rect.bottom, dc->clip.bottom);
+        }
+        dc->clip = rect;
+        dc->clipped = true;
+        return Empty(Visible(*dc)) ? NULLREGION : SIMPLEREGION;
+    });
+}
+
+int SelectClipRgn(HDC hdc, void* region) {
+    // There are no region objects here: only removing the clip is possible.
+    if (region) return ERROR_REGION;
+    return Locked([&](Registry& objects) {
+        MemoryDC* dc = objects.FindDC(hdc);
+        if (!dc) return ERROR_REGION;
+        dc->clipped = false;
+        return SIMPLEREGION;
+    });
+}
+
+int GetClipBox(HDC hdc, RECT* rect) {
+    if (!rect) return ERROR_REGION;
+    return Locked([&](Registry& objects) {
+        const MemoryDC* dc = objects.FindDC(hdc);
+        if (!dc) return ERROR_REGION;
+        const Area area = Visible(*dc);
+        if (Empty(area)) {
+            *rect = {0, 0, 0, 0};
+            return NULLREGION;
+        }
+        *rect = {ClampToLong(area.left - dc->origin.x), ClampToLong(area.top - dc->origin.y),
+                 ClampToLong(area.right - dc->origin.x), ClampToLong(area.bottom - dc->origin.y)};
+        return SIMPLEREGION;
+    });
+}
+
+// The clipboard store. It has a lock of its own, taken before the registry's when both are
+// needed (deleting what it owns), never after.
+
+namespace {
+
+struct Clipboard {
+    std::mutex mutex;
+    bool open = false;
+    void* owner = nullptr;
+    std::map<UINT, HANDLE> items; // one per format
+};
+
+Clipboard& Store() {
+    static Clipboard store;
+    return store;
+}
+
+} // namespace
+
+BOOL OpenClipboard(void* owner) {
+    Clipboard& store = Store();
+    const std::lock_guard lock(store.mutex);
+    if (store.open && store.owner != owner) return FALSE;
+    store.open = true;
+    store.owner = owner;
+    return TRUE;
+}
+
+BOOL CloseClipboard() {
+    Clipboard& store = Store();
+    const std::lock_guard lock(store.mutex);
+    if (!store.open) return FALSE;
+    store.open = false;
+    return TRUE;
+}
+
+BOOL EmptyClipboard() {
+    Clipboard& store = Store();
+    const std::lock_guard lock(store.mutex);
+    if (!store.open) return FALSE;
+    for (const auto& item : store.items)
+        DeleteObject(static_cast<HGDIOBJ>(item.second));
+    store.items.clear();
+    return TRUE;
+}
+
+HANDLE SetClipboardData(UINT format, HANDLE data) {
+    Clipboard& store = Store();
+    const std::lock_guard lock(store.mutex);
+    if (!store.open || !data) return nullptr;
+    // Only live bitmaps (CF_BITMAP) and palettes (CF_PALETTE) can be handed over.
+    const bool known = Locked([&](Registry& objects) {
+        return (format == CF_BITMAP && objects.FindBitmap(data)) ||
+               (format == CF_PALETTE && objects.FindPalette(data));
+    });
+    if (!known) return nullptr;
+    try {
+        HANDLE& slot = store.items[format];
+        if (slot && slot != data) DeleteObject(static_cast<HGDIOBJ>(slot));
+        slot = data;
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+    return data;
+}
+
+HANDLE GetClipboardData(UINT format) {
+    Clipboard& store = Store();
+    const std::lock_guard lock(store.mutex);
+    if (!store.open) return nullptr;
+    const auto it = store.items.find(format);
+    return it == store.items.end() ? nullptr : it->second;
+}
+
+BOOL IsClipboardFormatAvailable(UINT format) {
+    Clipboard& store = Store();
+    const std::lock_guard lock(store.mutex);
+    return store.items.count(format) != 0 ? TRUE : FALSE;
+}
+
+// System colours: the Windows 10 defaults.
+
+DWORD GetSysColor(int index) {
+    static constexpr std::array<COLORREF, 31> kColours = {
+        RGB(200, 200, 200), // COLOR_SCROLLBAR
+        RGB(0, 0, 0),       // COLOR_BACKGROUND
+        RGB(153, 180, 209), // COLOR_ACTIVECAPTION
+        RGB(191, 205, 219), // COLOR_INACTIVECAPTION
+        RGB(240, 240, 240), // COLOR_MENU
+        RGB(255, 255, 255), // COLOR_WINDOW
+        RGB(100, 100, 100), // COLOR_WINDOWFRAME
+        RGB(0, 0, 0),       // COLOR_MENUTEXT
+        RGB(0, 0, 0),       // COLOR_WINDOWTEXT
+        RGB(0, 0, 0),       // COLOR_CAPTIONTEXT
+        RGB(180, 180, 180), // COLOR_ACTIVEBORDER
+        RGB(244, 247, 252), // COLOR_INACTIVEBORDER
+        RGB(171, 171, 171), // COLOR_APPWORKSPACE
+        RGB(0, 120, 215),   // COLOR_HIGHLIGHT
+        RGB(255, 255, 255), // COLOR_HIGHLIGHTTEXT
+        RGB(240, 240, 240), // COLOR_BTNFACE
+        RGB(160, 160, 160), // COLOR_BTNSHADOW
+        RGB(109, 109, 109), // COLOR_GRAYTEXT
+        RGB(0, 0, 0),       // COLOR_BTNTEXT
+        RGB(0, 0, 0),       // COLOR_INACTIVECAPTIONTEXT
+        RGB(255, 255, 255), // COLOR_BTNHIGHLIGHT
+        RGB(105, 105, 105), // COLOR_3DDKSHADOW
+        RGB(227, 227, 227), // COLOR_3DLIGHT
+        RGB(0, 0, 0),       // COLOR_INFOTEXT
+        RGB(255, 255, 225), // COLOR_INFOBK
+        RGB(0, 0, 0),       // 25: unused
+        RGB(0, 102, 204),   // COLOR_HOTLIGHT
+        RGB(185, 209, 234), // COLOR_GRADIENTACTIVECAPTION
+        RGB(215, 228, 242), // COLOR_GRADIENTINACTIVECAPTION
+        RGB(0, 120, 215),   // COLOR_MENUHILIGHT
+        RGB(240, 240, 240), // COLOR_MENUBAR
+    };
+    if (index < 0 || static_cast<std::size_t>(index) >= kColours.size()) return 0;
+    return kColours[static_cast<std::size_t>(index)];
+}

@@ -1,0 +1,194 @@
+// Stand-in for the Windows drawing calls: device-dependent bitmaps, colours of a device context,
+// block transfers with raster operations and nearest-neighbour stretching, brushes and rectangles,
+// the viewport origin and clip rectangle, and the clipboard store.
+#pragma once
+
+#include "platform/gdi.h"
+#include "platform/wintypes.h"
+
+struct POINT {
+    LONG x;
+    LONG y;
+};
+struct RECT {
+    LONG left;
+    LONG top;
+    LONG right;
+    LONG bottom;
+};
+struct SIZE {
+    LONG cx;
+    LONG cy;
+};
+
+struct GdiBrush : GdiObject {};
+using HBRUSH = GdiBrush*;
+
+// Raster operations of block transfers.
+constexpr DWORD SRCCOPY = 0x00CC0020;     // source
+constexpr DWORD SRCPAINT = 0x00EE0086;    // destination OR source
+constexpr DWORD SRCAND = 0x008800C6;      // destination AND source
+constexpr DWORD SRCINVERT = 0x00660046;   // destination XOR source
+constexpr DWORD SRCERASE = 0x00440328;    // source AND NOT destination
+constexpr DWORD NOTSRCCOPY = 0x00330008;  // NOT source
+constexpr DWORD NOTSRCERASE = 0x001100A6; // NOT (destination OR source)
+constexpr DWORD MERGEPAINT = 0x00BB0226;  // destination OR NOT source
+constexpr DWORD DSTINVERT = 0x00550009;   // NOT destination
+constexpr DWORD PATCOPY = 0x00F00021;     // the selected brush
+constexpr DWORD BLACKNESS = 0x00000042;
+constexpr DWORD WHITENESS = 0x00FF0062;
+
+constexpr int BLACKONWHITE = 1;
+constexpr int WHITEONBLACK = 2;
+constexpr int COLORONCOLOR = 3;
+constexpr int HALFTONE = 4;
+
+constexpr DWORD CBM_INIT = 4;
+constexpr UINT IMAGE_BITMAP = 0;
+constexpr UINT LR_DEFAULTCOLOR = 0;
+
+constexpr int WHITE_BRUSH = 0;
+constexpr int LTGRAY_BRUSH = 1;
+constexpr int GRAY_BRUSH = 2;
+constexpr int DKGRAY_BRUSH = 3;
+constexpr int BLACK_BRUSH = 4;
+constexpr int NULL_BRUSH = 5;
+
+constexpr UINT CF_BITMAP = 2;
+constexpr UINT CF_PALETTE = 9;
+
+constexpr int NULLREGION = 1;
+constexpr int SIMPLEREGION = 2;
+constexpr int ERROR_REGION = 0;
+
+// Bitmaps. A compatible bitmap has the screen's format: 32 bits per pixel, blue, green, red,
+// unused; a new one is black. CreateBitmap makes monochrome bitmaps (1 plane, 1 bit per pixel,
+// word-aligned rows when bits are given; colour table black, white; a new one is all 0) and 32-bit
+// ones; bits may be null. A zero width or height gives a 1 x 1 monochrome bitmap, as on Windows.
+// GetObjectA reports these device-dependent bitmaps with bmBits null and word-aligned bmWidthBytes.
+// Pixel memory is refused (null) above BitmapSectionLimit(), as for bitmap sections.
+HBITMAP CreateCompatibleBitmap(HDC hdc, int width, int height);
+HBITMAP CreateBitmap(int width, int height, UINT planes, UINT bitsPerPixel, const void* bits);
+// A compatible bitmap of the header's size; with CBM_INIT its pixels are the device-independent
+// rows bits described by info (colour table read as RGB values).
+HBITMAP CreateDIBitmap(HDC hdc, const BITMAPINFOHEADER* header, DWORD init, const void* bits,
+                       const BITMAPINFO* info, UINT usage);
+// A new compatible (32-bit) bitmap with the same size and pixels (cx, cy 0: the same size; other
+// sizes are stretched as StretchBlt does). Monochrome bitmaps become 32-bit black and white ones.
+// Flags are ignored.
+HANDLE CopyImage(HANDLE image, UINT type, int cx, int cy, UINT flags);
+// The bitmap currently selected into a device context (null when none or unknown).
+HBITMAP GetCurrentBitmap(HDC hdc);
+
+// Colours of a device context: white background and black text at first. Each setter returns the
+// previous value (CLR_INVALID for an unknown context).
+COLORREF SetBkColor(HDC hdc, COLORREF colour);
+COLORREF GetBkColor(HDC hdc);
+COLORREF SetTextColor(HDC hdc, COLORREF colour);
+COLORREF GetTextColor(HDC hdc);
+int SetStretchBltMode(HDC hdc, int mode); // returns the previous mode (BLACKONWHITE at first)
+int GetStretchBltMode(HDC hdc);
+
+// Block transfers between the bitmaps selected into two contexts (the source may be null for
+// operations that do not read it). Coordinates are logical: the viewport origin of each context is
+// added, and the destination is clipped to its bitmap and to its clip rectangle. Colour to
+// monochrome: source pixels equal to the source context's background colour become 1, others 0.
+// Monochrome to colour: 1 becomes the destination context's background colour, 0 its text colour.
+// Monochrome here means any 1-bit bitmap, whatever its colour table; 1 bit to 1 bit copies bits.
+// Other colours reaching 1, 4 or 8 bits per pixel become the nearest colour-table entry. Raster
+// operations work on the destination's pixel values (indices for 8 bits or fewer); on 32-bit
+// pixels the fourth byte is left 0, except that a plain unscaled 32-bit copy moves whole pixels.
+// Destination pixels whose source falls outside the source bitmap are left unchanged. The
+// stretch mode is recorded but every mode stretches as COLORONCOLOR does.
+BOOL BitBlt(HDC dst, int x, int y, int width, int height, HDC src, int sx, int sy, DWORD rop);
+// Scales the source rectangle to the destination rectangle by dropping or repeating whole rows and
+// columns (StretchSourceIndex); a negative width or height on one side mirrors that axis, over the
+// pixels origin + extent .. origin - 1 (the rectangle with its corners swapped).
+BOOL StretchBlt(HDC dst, int x, int y, int width, int height, HDC src, int sx, int sy, int sw, int sh,
+                DWORD rop);
+// Device-independent rows (1, 4, 8, 24 or 32 bits; bottom-up or top-down) scaled onto the target.
+// The source rectangle (sx, sy, sw, sh) counts rows from the top of the image whatever the row
+// order (callers pass 0, 0 and the whole image). Colours come from the colour table (DIB_RGB_COLORS
+// only), 1-bit images included. Every raster operation of BitBlt works. Returns the number of
+// source scan lines (|sh|), 0 on failure.
+int StretchDIBits(HDC dst, int x, int y, int width, int height, int sx, int sy, int sw, int sh,
+                  const void* bits, const BITMAPINFO* info, UINT usage, DWORD rop);
+
+// The nearest-neighbour mapping of every stretch, per axis: the source index (0 to s - 1) shown at
+// destination index d of a d-long run when s source pixels stretch to dCount destination pixels.
+// rows selects the rule for shrinking rows (the first of each group) instead of columns (the last).
+// Enlarging or keeping the size, d shows ((2d + 1)s - 1) div 2dCount; shrinking, columns show
+// (2(d + 1)s - dCount) div 2dCount and rows (2ds + dCount) div 2dCount. -1 for arguments out of
+// range (s or dCount below 1, d outside 0 .. dCount - 1).
+int StretchSourceIndex(int d, int s, int dCount, bool rows);
+
+// Brushes and rectangles. SelectObject selects brushes too (the white stock brush at first) and
+// returns the previous one; PATCOPY and PatBlt paint with the selected brush. A brush is not
+// deletable while selected. FillRect and FrameRect also take a system colour index plus one in
+// place of a brush, as on Windows. The null brush paints nothing.
+HBRUSH CreateSolidBrush(COLORREF colour);
+HGDIOBJ GetStockObject(int object); // the stock brushes; never deleted
+int FillRect(HDC hdc, const RECT* rect, HBRUSH brush);
+int FrameRect(HDC hdc, const RECT* rect, HBRUSH brush);
+BOOL PatBlt(HDC hdc, int x, int y, int width, int height, DWORD rop);
+COLORREF GetPixel(HDC hdc, int x, int y); // CLR_INVALID outside the bitmap or clip
+COLORREF SetPixel(HDC hdc, int x, int y, COLORREF colour);
+
+// Viewport origin and clip rectangle: a control paints through its parent's context at its own
+// offset, clipped to its own rectangle.
+BOOL SetViewportOrgEx(HDC hdc, int x, int y, POINT* previous);
+BOOL GetViewportOrgEx(HDC hdc, POINT* origin);
+int IntersectClipRect(HDC hdc, int left, int top, int right, int bottom); // logical coordinates
+int SelectClipRgn(HDC hdc, void* region);                                 // null removes the clip
+int GetClipBox(HDC hdc, RECT* rect);                                      // logical coordinates
+
+// The clipboard store: one item per format; SetClipboardData hands the object (bitmap or palette)
+// to the store, which deletes it when it is emptied or replaced. Setting, getting and emptying need
+// the clipboard open; OpenClipboard fails while another owner holds it. GetClipboardData keeps
+// ownership with the store. Tests empty it at the end so that nothing outlives them.
+BOOL OpenClipboard(void* owner);
+BOOL CloseClipboard();
+BOOL EmptyClipboard();
+HANDLE SetClipboardData(UINT format, HANDLE data);
+HANDLE GetClipboardData(UINT format);
+BOOL IsClipboardFormatAvailable(UINT format);
+
+// System colours with the usual Windows defaults (COLOR_WINDOW white, COLOR_BTNFACE 0xF0F0F0 and so
+// on); 0 for an unknown index.
+constexpr int COLOR_SCROLLBAR = 0;
+constexpr int COLOR_BACKGROUND = 1;
+constexpr int COLOR_ACTIVECAPTION = 2;
+constexpr int COLOR_INACTIVECAPTION = 3;
+constexpr int COLOR_MENU = 4;
+constexpr int COLOR_WINDOW = 5;
+constexpr int COLOR_WINDOWFRAME = 6;
+constexpr int COLOR_MENUTEXT = 7;
+constexpr int COLOR_WINDOWTEXT = 8;
+constexpr int COLOR_CAPTIONTEXT = 9;
+constexpr int COLOR_ACTIVEBORDER = 10;
+constexpr int COLOR_INACTIVEBORDER = 11;
+constexpr int COLOR_APPWORKSPACE = 12;
+constexpr int COLOR_HIGHLIGHT = 13;
+constexpr int COLOR_HIGHLIGHTTEXT = 14;
+constexpr int COLOR_BTNFACE = 15;
+constexpr int COLOR_BTNSHADOW = 16;
+constexpr int COLOR_GRAYTEXT = 17;
+constexpr int COLOR_BTNTEXT = 18;
+constexpr int COLOR_INACTIVECAPTIONTEXT = 19;
+constexpr int COLOR_BTNHIGHLIGHT = 20;
+constexpr int COLOR_3DDKSHADOW = 21;
+constexpr int COLOR_3DLIGHT = 22;
+constexpr int COLOR_INFOTEXT = 23;
+constexpr int COLOR_INFOBK = 24;
+constexpr int COLOR_HOTLIGHT = 26;
+constexpr int COLOR_GRADIENTACTIVECAPTION = 27;
+constexpr int COLOR_GRADIENTINACTIVECAPTION = 28;
+constexpr int COLOR_MENUHILIGHT = 29;
+constexpr int COLOR_MENUBAR = 30;
+constexpr int COLOR_DESKTOP = COLOR_BACKGROUND;
+constexpr int COLOR_3DFACE = COLOR_BTNFACE;
+constexpr int COLOR_3DSHADOW = COLOR_BTNSHADOW;
+constexpr int COLOR_3DHIGHLIGHT = COLOR_BTNHIGHLIGHT;
+constexpr int COLOR_3DHILIGHT = COLOR_BTNHIGHLIGHT;
+constexpr int COLOR_BTNHILIGHT = COLOR_BTNHIGHLIGHT;
+DWORD GetSysColor(int index);

@@ -1,0 +1,68 @@
+// Private to the drawing stand-in: the one pixel engine behind every block transfer, stretch and
+// fill. Not for code above the platform.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "platform/draw.h"
+#include "platform/gdi_internal.h"
+
+namespace draw_internal {
+
+// Pixels addressed from the top row of the picture, whatever their order in memory.
+struct Plane {
+    BYTE* top = nullptr;     // the top row
+    std::ptrdiff_t step = 0; // bytes from a row to the one below it (negative for bottom-up rows)
+    int width = 0;
+    int height = 0;
+    int bitsPerPixel = 0;             // 1, 4, 8, 24 or 32
+    const RGBQUAD* colours = nullptr; // 1 << bitsPerPixel entries for <= 8 bits per pixel
+};
+
+Plane PlaneOf(const gdi_internal::DibSection& dib);
+
+// A rectangle in device coordinates, right and bottom exclusive; 64-bit so that sums of any LONG
+// coordinates and extents cannot overflow.
+struct Area {
+    std::int64_t left = 0;
+    std::int64_t top = 0;
+    std::int64_t right = 0;
+    std::int64_t bottom = 0;
+};
+
+// One transfer onto dst: the destination rectangle (x, y, width, height) takes the source
+// rectangle (sx, sy, sw, sh) scaled by StretchSourceIndex, all in device coordinates. A negative
+// extent covers origin + extent + 1 .. origin and counts from origin backwards, so a sign that
+// differs between the two sides mirrors that axis.
+struct Job {
+    Plane dst;
+    Area visible; // the destination bitmap, intersected with the clip rectangle
+    std::int64_t x = 0, y = 0, width = 0, height = 0;
+    const Plane* src = nullptr; // null for operations that do not read a source
+    std::int64_t sx = 0, sy = 0, sw = 0, sh = 0;
+    DWORD rop = SRCCOPY;
+    // Between two contexts: 1-bit sources become the destination's text (0) and background (1)
+    // colours, and other sources reach 1-bit destinations as 1 where they equal srcBackground.
+    // Otherwise 1-bit pixels are ordinary indices into their colour tables.
+    bool monochromeRules = false;
+    COLORREF srcBackground = 0;
+    COLORREF dstBackground = 0;
+    COLORREF dstText = 0;
+    const gdi_internal::Brush* brush = nullptr; // for PATCOPY
+};
+
+// false for an unsupported raster operation or a missing source; true otherwise, also when
+// nothing is visible. Memory for the transfer's own bookkeeping may run out: false as well.
+bool Run(const Job& job);
+
+// The colour of the pixel at (x, y) of a plane, and the colour actually stored when setting one
+// (the nearest table entry for 8 bits per pixel or fewer). Coordinates must be inside the plane.
+COLORREF ReadColour(const Plane& plane, int x, int y);
+COLORREF WriteColour(const Plane& plane, int x, int y, COLORREF colour);
+
+// The source index of destination index d (both from the run's origin) when s source pixels
+// stretch onto dCount destination pixels; the one mapping of every stretch.
+std::int64_t SourceIndex(std::int64_t d, std::int64_t s, std::int64_t dCount, bool rows);
+
+} // namespace draw_internal

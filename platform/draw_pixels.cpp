@@ -1,0 +1,446 @@
+// The pixel engine of the drawing stand-in. A raster operation is reduced to
+// result = ((D ^ dx) op (S ^ sx)) ^ rx with op one of copy/and/or/xor, and the source either the
+// bitmap (converted into the destination's pixel format first) or a constant. Everything that
+// depends on the formats and the operation is settled once per call: a templated routine per
+// (source depth, destination depth, op) runs the loops, with no per-pixel dispatch.
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <limits>
+#include <new>
+#include <utility>
+#include <vector>
+
+#include "platform/draw_internal.h"
+
+namespace draw_internal {
+namespace {
+
+using gdi_internal::NearestEntry;
+
+enum class Op { Copy, And, Or, Xor };
+enum class Source { Bitmap, Brush, Black, White, AllOnes };
+
+struct RopPlan {
+    Op op = Op::Copy;
+    Source source = Source::Bitmap;
+    bool invertDst = false;
+    bool invertSrc = false;
+    bool invertResult = false;
+};
+
+bool PlanRop(DWORD rop, RopPlan& plan) {
+    switch (rop) {
+    case SRCCOPY: plan = {Op::Copy, Source::Bitmap, false, false, false}; return true;
+    case SRCPAINT: plan = {Op::Or, Source::Bitmap, false, false, false}; return true;
+    case SRCAND: plan = {Op::And, Source::Bitmap, false, false, false}; return true;
+    case SRCINVERT: plan = {Op::Xor, Source::Bitmap, false, false, false}; return true;
+    case SRCERASE: plan = {Op::And, Source::Bitmap, true, false, false}; return true;
+    case NOTSRCCOPY: plan = {Op::Copy, Source::Bitmap, false, true, false}; return true;
+    case NOTSRCERASE: plan = {Op::Or, Source::Bitmap, false, false, true}; return true;
+    case MERGEPAINT: plan = {Op::Or, Source::Bitmap, false, true, false}; return true;
+    case DSTINVERT: plan = {Op::Xor, Source::AllOnes, false, false, false}; return true;
+    case PATCOPY: plan = {Op::Copy, Source::Brush, false, false, false}; return true;
+    case BLACKNESS: plan = {Op::Copy, Source::Black, false, false, false}; return true;
+    case WHITENESS: plan = {Op::Copy, Source::White, false, false, false}; return true;
+    default: return false;
+    }
+}
+
+// Pixel values in a format's own terms: the index for 8 bits or fewer, otherwise blue | green << 8
+// | red << 16 as the bytes lie in memory.
+std::uint32_t Pack(COLORREF c) {
+    return static_cast<std::uint32_t>(GetBValue(c)) | static_cast<std::uint32_t>(GetGValue(c)) << 8 |
+           static_cast<std::uint32_t>(GetRValue(c)) << 16;
+}
+COLORREF Unpack(std::uint32_t v) {
+    return RGB(static_cast<BYTE>(v >> 16), static_cast<BYTE>(v >> 8), static_cast<BYTE>(v));
+}
+COLORREF ColourOf(const RGBQUAD& q) {
+    return RGB(q.rgbRed, q.rgbGreen, q.rgbBlue);
+}
+
+// A colour in the destination's format: itself for true colour, else the nearest table entry.
+std::uint32_t ToFormat(const Plane& plane, COLORREF c) {
+    if (plane.bitsPerPixel > 8) return Pack(c);
+    return static_cast<std::uint32_t>(NearestEntry(plane.colours, std::size_t{1} << plane.bitsPerPixel,
+                                                   GetRValue(c), GetGValue(c), GetBValue(c)));
+}
+
+template <int Bits>
+std::uint32_t Load(const BYTE* row, std::size_t x) {
+    if constexpr (Bits == 32 || Bits == 24) {
+        const BYTE* p = row + x * (Bits / 8);
+        return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+               static_cast<std::uint32_t>(p[2]) << 16;
+    } else if constexpr (Bits == 8) {
+        return row[x];
+    } else if constexpr (Bits == 4) {
+        return (x & 1) != 0 ? row[x >> 1] & 0x0Fu : static_cast<std::uint32_t>(row[x >> 1] >> 4);
+    } else {
+        return (row[x >> 3] >> (7 - (x & 7))) & 1u;
+    }
+}
+
+// A 32-bit pixel's fourth byte is written as 0.
+template <int Bits>
+void Store(BYTE* row, std::size_t x, std::uint32_t v) {
+    if constexpr (Bits == 32 || Bits == 24) {
+        BYTE* p = row + x * (Bits / 8);
+        p[0] = static_cast<BYTE>(v);
+        p[1] = static_cast<BYTE>(v >> 8);
+        p[2] = static_cast<BYTE>(v >> 16);
+        if constexpr (Bits == 32) p[3] = 0;
+    } else if constexpr (Bits == 8) {
+        row[x] = static_cast<BYTE>(v);
+    } else if constexpr (Bits == 4) {
+        BYTE& b = row[x >> 1];
+        b = static_cast<BYTE>((x & 1) != 0 ? (b & 0xF0) | v : (b & 0x0F) | (v << 4));
+    } else {
+        BYTE& b = row[x >> 3];
+        const unsigned shift = 7 - (x & 7);
+        b = static_cast<BYTE>((b & ~(1u << shift)) | (v << shift));
+    }
+}
+
+// Nearest-colour memo for true-colour sources onto indexed destinations (4096 slots: enough for
+// the colour variety of typical artwork while staying small). With byBackground the answer is the
+// monochrome rule instead: 1 where the colour equals the source context's background.
+class NearestCache {
+public:
+    NearestCache(const Plane& dst, bool byBackground, std::uint32_t background)
+        : dst_(dst), byBackground_(byBackground), background_(background), slots_(std::size_t{1} << kBits) {}
+
+    std::uint32_t Lookup(std::uint32_t packed) {
+        Slot& slot = slots_[(packed * 2654435761u) >> (32 - kBits)];
+        if (slot.key != (packed | kFilled)) {
+            slot.key = packed | kFilled;
+            slot.value = byBackground_ ? (packed == background_ ? 1u : 0u) : ToFormat(dst_, Unpack(packed));
+        }
+        return slot.value;
+    }
+
+private:
+    static constexpr int kBits = 12;
+    static constexpr std::uint32_t kFilled = 0x1000000;
+    struct Slot {
+        std::uint32_t key = 0; // colour | kFilled, 0 when empty
+        std::uint32_t value = 0;
+    };
+    const Plane& dst_;
+    bool byBackground_;
+    std::uint32_t background_;
+    std::vector<Slot> slots_;
+};
+
+// One axis of a transfer: which source pixel a destination pixel shows.
+struct Axis {
+    std::int64_t origin = 0; // destination run origin and direction
+    bool backwards = false;
+    std::int64_t count = 0;
+    std::int64_t srcOrigin = 0;
+    bool srcBackwards = false;
+    std::int64_t srcCount = 0;
+    bool rows = false;
+
+    std::int64_t Source(std::int64_t p) const {
+        const std::int64_t d = backwards ? origin - 1 - p : p - origin;
+        const std::int64_t s = SourceIndex(d, srcCount, count, rows);
+        return srcBackwards ? srcOrigin - 1 - s : srcOrigin + s;
+    }
+};
+
+// A signed extent as a half-open range: a negative one covers origin + extent .. origin - 1, the
+// pixels of the same rectangle with its corners given the other way round.
+std::pair<std::int64_t, std::int64_t> Range(std::int64_t origin, std::int64_t extent) {
+    return extent < 0 ? std::pair{origin + extent, origin} : std::pair{origin, origin + extent};
+}
+
+// Everything a routine needs, settled before its loops.
+struct Loop {
+    Plane dst;
+    Plane src;
+    std::int64_t srcRowBias = 0; // subtracted from source rows (a private copy of some rows)
+    std::size_t x0 = 0;          // first destination column
+    std::size_t n = 0;           // destination columns
+    const int* cols = nullptr;   // source column of each destination column
+    std::int64_t y0 = 0, y1 = 0; // destination rows
+    const Axis* rows = nullptr;
+    std::uint32_t dx = 0, sx = 0, rx = 0; // inversion masks of destination, source, result
+    std::uint32_t constant = 0;           // the source value of operations without a bitmap
+    const std::uint32_t* table = nullptr; // indexed source to destination value
+    NearestCache* cache = nullptr;        // true colour to indexed destination
+};
+
+template <Op op, int DstBits>
+inline std::uint32_t Combine(const Loop& l, const BYTE* out, std::size_t x, std::uint32_t s) {
+    if constexpr (op == Op::Copy) {
+        return s ^ l.rx;
+    } else {
+        const std::uint32_t d = Load<DstBits>(out, x) ^ l.dx;
+        if constexpr (op == Op::And) {
+            return (d & s) ^ l.rx;
+        } else if constexpr (op == Op::Or) {
+            return (d | s) ^ l.rx;
+        } else {
+            return (d ^ s) ^ l.rx;
+        }
+    }
+}
+
+template <int SrcBits, int DstBits>
+inline std::uint32_t Convert(const Loop& l, std::uint32_t v) {
+    if constexpr (SrcBits <= 8) {
+        return l.table[v];
+    } else if constexpr (DstBits > 8) {
+        return v;
+    } else {
+        return l.cache->Lookup(v);
+    }
+}
+
+template <int SrcBits, int DstBits, Op op>
+void Blit(const Loop& l) {
+    for (std::int64_t y = l.y0; y < l.y1; ++y) {
+        const BYTE* in = l.src.top + (l.rows->Source(y) - l.srcRowBias) * l.src.step;
+        BYTE* out = l.dst.top + y * l.dst.step;
+        for (std::size_t k = 0; k < l.n; ++k) {
+            const std::size_t x = l.x0 + k;
+            const std::uint32_t s =
+                Convert<SrcBits, DstBits>(l, Load<SrcBits>(in, static_cast<std::size_t>(l.cols[k]))) ^ l.sx;
+            Store<DstBits>(out, x, Combine<op, DstBits>(l, out, x, s));
+        }
+    }
+}
+
+template <int DstBits, Op op>
+void Fill(const Loop& l) {
+    for (std::int64_t y = l.y0; y < l.y1; ++y) {
+        BYTE* out = l.dst.top + y * l.dst.step;
+        for (std::size_t x = l.x0; x < l.x0 + l.n; ++x) {
+            Store<DstBits>(out, x, Combine<op, DstBits>(l, out, x, l.constant));
+        }
+    }
+}
+
+using Routine = void (*)(const Loop&);
+constexpr std::array<int, 5> kDepths = {1, 4, 8, 24, 32};
+constexpr std::size_t kOps = 4;
+
+std::size_t DepthIndex(int bitsPerPixel) {
+    return static_cast<std::size_t>(std::find(kDepths.begin(), kDepths.end(), bitsPerPixel) -
+                                    kDepths.begin());
+}
+
+// Routine tables: blits by (source depth, destination depth, op), fills by (destination, op).
+template <std::size_t... I>
+constexpr std::array<Routine, sizeof...(I)> BlitTable(std::index_sequence<I...>) {
+    return {&Blit<kDepths[I / (5 * kOps)], kDepths[I / kOps % 5], static_cast<Op>(I % kOps)>...};
+}
+template <std::size_t... I>
+constexpr std::array<Routine, sizeof...(I)> FillTable(std::index_sequence<I...>) {
+    return {&Fill<kDepths[I / kOps], static_cast<Op>(I % kOps)>...};
+}
+constexpr auto kBlits = BlitTable(std::make_index_sequence<5 * 5 * kOps>{});
+constexpr auto kFills = FillTable(std::make_index_sequence<5 * kOps>{});
+
+bool InPlane(std::int64_t v, int size) {
+    return v >= 0 && v < size;
+}
+
+} // namespace
+
+Plane PlaneOf(const gdi_internal::DibSection& dib) {
+    Plane plane;
+    const std::ptrdiff_t stride = dib.stride;
+    plane.top = dib.pixels.get() + (dib.topDown ? 0 : stride * (dib.height - 1));
+    plane.step = dib.topDown ? stride : -stride;
+    plane.width = dib.width;
+    plane.height = dib.height;
+    plane.bitsPerPixel = dib.bitsPerPixel;
+    plane.colours = dib.colours.data();
+    return plane;
+}
+
+std::int64_t SourceIndex(std::int64_t d, std::int64_t s, std::int64_t dCount, bool rows) {
+    // Unsigned 64-bit: with every count below 2^32 no product can overflow.
+    const auto ud = static_cast<std::uint64_t>(d);
+    const auto us = static_cast<std::uint64_t>(s);
+    const auto un = static_cast<std::uint64_t>(dCount);
+    std::uint64_t index = 0;
+    if (un >= us) {
+        index = ((2 * ud + 1) * us - 1) / (2 * un); // enlarging: the centre of the pixel
+    } else if (rows) {
+        index = (2 * ud * us + un) / (2 * un); // shrinking rows: the first of each group
+    } else {
+        index = (2 * (ud + 1) * us - un) / (2 * un); // shrinking columns: the last of each group
+    }
+    return static_cast<std::int64_t>(index);
+}
+
+bool Run(const Job& job) {
+    RopPlan plan;
+    if (!PlanRop(job.rop, plan)) return false;
+    if (plan.source == Source::Bitmap && !job.src) return false;
+    const Plane& dst = job.dst;
+    const std::uint32_t ones = dst.bitsPerPixel <= 8 ? (1u << dst.bitsPerPixel) - 1 : 0xFFFFFFu;
+
+    // The visible destination: its rectangle within the bitmap and the clip.
+    const auto [left, right] = Range(job.x, job.width);
+    const auto [top, bottom] = Range(job.y, job.height);
+    std::int64_t x0 = std::max({left, job.visible.left, std::int64_t{0}});
+    std::int64_t x1 = std::min({right, job.visible.right, std::int64_t{dst.width}});
+    std::int64_t y0 = std::max({top, job.visible.top, std::int64_t{0}});
+    std::int64_t y1 = std::min({bottom, job.visible.bottom, std::int64_t{dst.height}});
+    if (x0 >= x1 || y0 >= y1) return true;
+
+    Loop l;
+    l.dst = dst;
+    l.dx = plan.invertDst ? ones : 0;
+    l.sx = plan.invertSrc ? ones : 0;
+    l.rx = plan.invertResult ? ones : 0;
+    const std::size_t op = static_cast<std::size_t>(plan.op);
+
+    if (plan.source != Source::Bitmap) {
+        switch (plan.source) {
+        case Source::Brush:
+            if (!job.brush || job.brush->hollow) return true; // a hollow brush paints nothing
+            l.constant = ToFormat(dst, job.brush->colour);
+            break;
+        case Source::Black: l.constant = ToFormat(dst, RGB(0, 0, 0)); break;
+        case Source::White: l.constant = ToFormat(dst, RGB(255, 255, 255)); break;
+        default: l.constant = ones; break;
+        }
+        l.x0 = static_cast<std::size_t>(x0);
+        l.n = static_cast<std::size_t>(x1 - x0);
+        l.y0 = y0;
+        l.y1 = y1;
+        kFills[DepthIndex(dst.bitsPerPixel) * kOps + op](l);
+        return true;
+    }
+
+    const Plane& src = *job.src;
+    if (job.width == 0 || job.height == 0 || job.sw == 0 || job.sh == 0) return true;
+    const Axis cols{job.x,  job.width < 0, job.width < 0 ? -job.width : job.width,
+                    job.sx, job.sw < 0,    job.sw < 0 ? -job.sw : job.sw,
+                    false};
+    const Axis rows{job.y,  job.height < 0, job.height < 0 ? -job.height : job.height,
+                    job.sy, job.sh < 0,     job.sh < 0 ? -job.sh : job.sh,
+                    true};
+    // Destination pixels whose source lies outside the source bitmap stay unchanged. The mapping
+    // is monotonic, so those are at the ends and trimming them leaves one run.
+    while (x0 < x1 && !InPlane(cols.Source(x0), src.width))
+        ++x0;
+    while (x1 > x0 && !InPlane(cols.Source(x1 - 1), src.width))
+        --x1;
+    while (y0 < y1 && !InPlane(rows.Source(y0), src.height))
+        ++y0;
+    while (y1 > y0 && !InPlane(rows.Source(y1 - 1), src.height))
+        --y1;
+    if (x0 >= x1 || y0 >= y1) return true;
+
+    try {
+        l.src = src;
+        l.x0 = static_cast<std::size_t>(x0);
+        l.n = static_cast<std::size_t>(x1 - x0);
+        l.y0 = y0;
+        l.y1 = y1;
+        l.rows = &rows;
+        std::vector<int> colMap(l.n);
+        for (std::size_t k = 0; k < l.n; ++k) {
+            colMap[k] = static_cast<int>(cols.Source(x0 + static_cast<std::int64_t>(k)));
+        }
+        l.cols = colMap.data();
+
+        // Source and destination in one bitmap: read from a copy of the source rows involved so
+        // that overlapping rectangles see the original pixels.
+        std::vector<BYTE> copy;
+        if (src.top == dst.top) {
+            const std::int64_t first = rows.Source(y0);
+            const std::int64_t last = rows.Source(y1 - 1);
+            const std::int64_t lo = std::min(first, last);
+            const std::int64_t hi = std::max(first, last);
+            const std::size_t rowBytes = static_cast<std::size_t>(src.step < 0 ? -src.step : src.step);
+            copy.resize(static_cast<std::size_t>(hi - lo + 1) * rowBytes);
+            for (std::int64_t r = lo; r <= hi; ++r) {
+                std::memcpy(copy.data() + static_cast<std::size_t>(r - lo) * rowBytes, src.top + r * src.step,
+                            rowBytes);
+            }
+            l.src.top = copy.data();
+            l.src.step = static_cast<std::ptrdiff_t>(rowBytes);
+            l.srcRowBias = lo;
+        }
+
+        // Indexed sources go through a table of destination values, built with the monochrome
+        // rules when they apply.
+        std::array<std::uint32_t, 256> table{};
+        const bool srcMono = src.bitsPerPixel == 1;
+        const bool dstMono = dst.bitsPerPixel == 1;
+        bool identity = src.bitsPerPixel == dst.bitsPerPixel;
+        if (src.bitsPerPixel <= 8) {
+            for (std::uint32_t i = 0; i < (1u << src.bitsPerPixel); ++i) {
+                const COLORREF colour = ColourOf(src.colours[i]);
+                if (job.monochromeRules && srcMono) {
+                    table[i] = dstMono ? i : ToFormat(dst, i != 0 ? job.dstBackground : job.dstText);
+                } else if (job.monochromeRules && dstMono) {
+                    table[i] = colour == (job.srcBackground & 0xFFFFFFu) ? 1 : 0;
+                } else {
+                    table[i] = ToFormat(dst, colour);
+                }
+                identity = identity && table[i] == i;
+            }
+            l.table = table.data();
+        }
+        std::vector<NearestCache> cache;
+        if (src.bitsPerPixel > 8 && dst.bitsPerPixel <= 8) {
+            cache.emplace_back(dst, job.monochromeRules && dstMono, Pack(job.srcBackground));
+            l.cache = cache.data();
+        }
+
+        // A plain copy between equal byte-sized formats, unscaled and unmirrored across: one
+        // memcpy per row.
+        const bool straight = plan.op == Op::Copy && !plan.invertSrc && !plan.invertResult &&
+                              cols.count == cols.srcCount && cols.backwards == cols.srcBackwards;
+        if (straight && identity && dst.bitsPerPixel >= 8) {
+            const std::size_t bytes = static_cast<std::size_t>(dst.bitsPerPixel / 8);
+            for (std::int64_t y = y0; y < y1; ++y) {
+                const BYTE* in = l.src.top + (rows.Source(y) - l.srcRowBias) * l.src.step;
+                std::memcpy(dst.top + y * dst.step + l.x0 * bytes,
+                            in + static_cast<std::size_t>(colMap[0]) * bytes, l.n * bytes);
+            }
+            return true;
+        }
+        kBlits[(DepthIndex(src.bitsPerPixel) * 5 + DepthIndex(dst.bitsPerPixel)) * kOps + op](l);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}
+
+COLORREF ReadColour(const Plane& plane, int x, int y) {
+    const BYTE* row = plane.top + static_cast<std::ptrdiff_t>(y) * plane.step;
+    const auto ux = static_cast<std::size_t>(x);
+    switch (plane.bitsPerPixel) {
+    case 1: return ColourOf(plane.colours[Load<1>(row, ux)]);
+    case 4: return ColourOf(plane.colours[Load<4>(row, ux)]);
+    case 8: return ColourOf(plane.colours[Load<8>(row, ux)]);
+    case 24: return Unpack(Load<24>(row, ux));
+    default: return Unpack(Load<32>(row, ux));
+    }
+}
+
+COLORREF WriteColour(const Plane& plane, int x, int y, COLORREF colour) {
+    BYTE* row = plane.top + static_cast<std::ptrdiff_t>(y) * plane.step;
+    const auto ux = static_cast<std::size_t>(x);
+    const std::uint32_t v = ToFormat(plane, colour);
+    switch (plane.bitsPerPixel) {
+    case 1: Store<1>(row, ux, v); break;
+    case 4: Store<4>(row, ux, v); break;
+    case 8: Store<8>(row, ux, v); break;
+    case 24: Store<24>(row, ux, v); break;
+    default: Store<32>(row, ux, v); break;
+    }
+    return ReadColour(plane, x, y);
+}
+
+} // namespace draw_internal
