@@ -310,3 +310,38 @@ TEST(Conversion, ClipboardGivesTheImageOverWhite) {
 }
 
 } // namespace
+
+namespace {
+
+// Targets the blend cannot write in place (partly outside, clipped, or at a viewport offset) get
+// the same pixels through the compositing copy.
+TEST(Draw, AlphaThroughTheCopyMatchesInPlace) {
+    TPNGObject image;
+    Load(image, RgbaImage());
+    Surface reference(6, 6);
+    reference.Fill(0x336699u);
+    image.DrawOn(reference.canvas, TRect{2, 2, 4, 4});
+
+    Surface clipped(6, 6);
+    clipped.Fill(0x336699u);
+    IntersectClipRect(clipped.canvas.Handle(), 0, 0, 3, 6);
+    image.DrawOn(clipped.canvas, TRect{2, 2, 4, 4});
+    EXPECT_EQ(clipped.At(2, 3), reference.At(2, 3));
+    EXPECT_EQ(clipped.At(3, 3), 0x336699u); // outside the clip
+
+    Surface shifted(6, 6);
+    shifted.Fill(0x336699u);
+    SetViewportOrgEx(shifted.canvas.Handle(), 3, 3, nullptr);
+    image.DrawOn(shifted.canvas, TRect{-1, -1, 1, 1});
+    for (int y = 2; y < 4; ++y)
+        for (int x = 2; x < 4; ++x)
+            EXPECT_EQ(shifted.At(x, y), reference.At(x, y)) << x << "," << y;
+
+    Surface edge(2, 2);
+    edge.Fill(0x336699u);
+    image.DrawOn(edge.canvas, TRect{-1, -1, 1, 1}); // only the image's bottom-right pixel lands
+    EXPECT_EQ(edge.At(0, 0), reference.At(3, 3));
+    EXPECT_EQ(edge.At(1, 1), 0x336699u);
+}
+
+} // namespace
