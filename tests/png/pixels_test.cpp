@@ -345,3 +345,82 @@ TEST(Draw, AlphaThroughTheCopyMatchesInPlace) {
 }
 
 } // namespace
+
+namespace {
+
+// An uncompressed bottom-up BMP of 3 x 2 pixels; indexed depths use a 16-entry table.
+Bytes Bmp(int bits, const std::vector<std::vector<std::uint32_t>>& rows) {
+    const int width = 3, height = 2, colours = bits <= 8 ? (1 << bits) : 0;
+    const int stride = (bits * width + 31) / 32 * 4;
+    const int offset = 14 + 40 + 4 * colours;
+    Bytes out = {'B', 'M'};
+    auto le = [&](std::uint32_t v, int n) {
+        for (int i = 0; i < n; ++i)
+            out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+    };
+    le(std::uint32_t(offset + stride * height), 4);
+    le(0, 4);
+    le(std::uint32_t(offset), 4);
+    le(40, 4), le(width, 4), le(height, 4), le(1, 2), le(std::uint32_t(bits), 2), le(0, 4);
+    le(std::uint32_t(stride * height), 4), le(0, 4), le(0, 4), le(0, 4), le(0, 4);
+    for (int i = 0; i < colours; ++i)
+        le(std::uint32_t(i * 0x0F0B07), 4); // blue 7i, green 11i, red 15i
+    for (int y = height - 1; y >= 0; --y) {
+        Bytes row(std::size_t(stride), 0);
+        for (int x = 0; x < width; ++x) {
+            const std::uint32_t v = rows[std::size_t(y)][std::size_t(x)];
+            if (bits >= 24) {
+                for (int b = 0; b < bits / 8; ++b)
+                    row[std::size_t(x * bits / 8 + b)] = std::uint8_t(b < 3 ? v >> (8 * b) : 0);
+            } else {
+                const int bit = x * bits;
+                row[std::size_t(bit / 8)] |= std::uint8_t(v << (8 - bits - bit % 8));
+            }
+        }
+        out.insert(out.end(), row.begin(), row.end());
+    }
+    return out;
+}
+
+TEST(Conversion, BitmapsOfEveryDepthBothWays) {
+    for (int bits : {1, 4, 8, 24, 32}) {
+        const std::vector<std::vector<std::uint32_t>> values =
+            bits <= 8 ? std::vector<std::vector<std::uint32_t>>{{0, 1, 1}, {1, 0, 1}}
+                      : std::vector<std::vector<std::uint32_t>>{{0x102030, 0x405060, 0xFF0000},
+                                                                {0, 0xFFFFFF, 0x0A0B0C}};
+        const Bytes bmp = Bmp(bits, values);
+        TBitmap bitmap;
+        TCustomMemoryStream stream(bmp.data(), std::int64_t(bmp.size()));
+        bitmap.LoadFromStream(stream);
+        TPNGObject image;
+        image.AssignFrom(&bitmap);
+        ASSERT_EQ(image.PixelWidth(), 3) << bits;
+        for (int y = 0; y < 2; ++y)
+            for (int x = 0; x < 3; ++x) {
+                const std::uint32_t v = values[std::size_t(y)][std::size_t(x)];
+                const COLORREF expected = bits <= 8 ? RGB(BYTE(15 * v), BYTE(11 * v), BYTE(7 * v))
+                                                    : RGB(BYTE(v >> 16), BYTE(v >> 8), BYTE(v));
+                EXPECT_EQ(image.PixelAt(x, y), expected) << bits << " bits at " << x << "," << y;
+                TBitmap back;
+                image.CopyInto(&back);
+                EXPECT_EQ(ColorToRGB(back.Canvas().Pixel(x, y)), expected)
+                    << bits << " bits at " << x << "," << y;
+            }
+        EXPECT_EQ(image.HeaderChunk().ColorType, bits <= 8 ? 3 : 2);
+    }
+}
+
+TEST(Draw, MissingPaletteEntryLeavesTargetAndObjects) {
+    TPNGObject image;
+    // Two palette entries, alpha for both, but a pixel of index 3.
+    Load(image, Png(IhdrBody(2, 1, 8, 3),
+                    {Chunk("PLTE", {1, 2, 3, 4, 5, 6}), Chunk("tRNS", {128, 64}), Idat({{0, 3}})}));
+    Surface surface(2, 1);
+    surface.Fill(0x445566u);
+    const std::size_t before = GdiObjectCount();
+    EXPECT_THROW(image.DrawOn(surface.canvas, TRect{0, 0, 2, 1}), EPngError);
+    EXPECT_EQ(GdiObjectCount(), before);
+    EXPECT_EQ(surface.At(0, 0), 0x445566u);
+}
+
+} // namespace
