@@ -1,9 +1,13 @@
 // Drawing: the three paths by transparency kind, and the blend of the alpha path.
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
+#endif
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
 #endif
 
 #include "platform/draw.h"
@@ -71,9 +75,12 @@ std::vector<std::int32_t> SourceIndices(std::int32_t count, bool scaled, double 
 }
 
 // Colour with alpha (24-bit rows and an alpha plane): transparent pixels keep the target, opaque
-// ones take the image colour, the rest are blended. Four pixels at a time with SSE2 (16-bit lanes;
-// the blend is exact at both ends, so no pixel needs a branch, and a lane of alpha 0 keeps the
-// target's fourth byte); the scalar loop finishes the row.
+// ones take the image colour, the rest are blended. Four pixels at a time with SSE2: groups that
+// are all transparent are skipped and groups that are all opaque copied; the others blend in 16-bit
+// lanes (the rule is exact at both ends, so no pixel needs a branch, and a lane of alpha 0 keeps
+// the target's fourth byte). Unscaled rows read the source directly; scaled rows through the
+// column map. The scalar loop finishes the row.
+template <bool Unscaled>
 void BlendColourRow(u8* target, const u8* pixels, const u8* alpha, const std::int32_t* columns,
                     std::int32_t width) {
     std::int32_t x = 0;
@@ -81,20 +88,41 @@ void BlendColourRow(u8* target, const u8* pixels, const u8* alpha, const std::in
     const __m128i zero = _mm_setzero_si128();
     const __m128i full = _mm_set1_epi16(255);
     const __m128i colourLanes = _mm_set_epi16(0, -1, -1, -1, 0, -1, -1, -1);
+    const __m128i fourthBytes = _mm_set1_epi32(static_cast<int>(0xFF000000u));
     for (; x + 4 <= width; x += 4, target += 16) {
-        const std::int32_t c0 = columns[x], c1 = columns[x + 1], c2 = columns[x + 2], c3 = columns[x + 3];
-        const unsigned a0 = alpha[c0], a1 = alpha[c1], a2 = alpha[c2], a3 = alpha[c3];
-        if ((a0 | a1 | a2 | a3) == 0) continue;
-        auto bgr = [pixels](std::int32_t c) {
-            const u8* p = pixels + 3 * c;
-            return static_cast<int>(p[0] | (p[1] << 8) | (p[2] << 16));
-        };
-        const __m128i source = _mm_set_epi32(bgr(c3), bgr(c2), bgr(c1), bgr(c0));
-        // Each pixel's alpha in its three colour lanes, 0 in the fourth.
-        __m128i a = _mm_cvtsi32_si128(static_cast<int>(a0 | (a1 << 8) | (a2 << 16) | (a3 << 24)));
-        a = _mm_unpacklo_epi8(a, a);
-        a = _mm_unpacklo_epi8(a, a); // a0 x4, a1 x4, a2 x4, a3 x4 as bytes
+        std::uint32_t a4;
+        std::uint64_t q0, q1; // pixels 0 and 1, 2 and 3 as blue, green, red, 0
+        if constexpr (Unscaled) {
+            std::memcpy(&a4, alpha + x, 4);
+            if (a4 == 0) continue;
+            std::uint64_t lo;
+            std::uint32_t hi;
+            std::memcpy(&lo, pixels + 3 * x, 8);
+            std::memcpy(&hi, pixels + 3 * x + 8, 4);
+            q0 = (lo & 0xFFFFFF) | (((lo >> 24) & 0xFFFFFF) << 32);
+            q1 = (lo >> 48) | (std::uint64_t{hi & 0xFF} << 16) | (std::uint64_t{hi >> 8} << 32);
+        } else {
+            const std::int32_t c[4] = {columns[x], columns[x + 1], columns[x + 2], columns[x + 3]};
+            a4 = alpha[c[0]] | (alpha[c[1]] << 8) | (alpha[c[2]] << 16) | (std::uint32_t{alpha[c[3]]} << 24);
+            if (a4 == 0) continue;
+            auto bgr = [pixels](std::int32_t column) {
+                const u8* p = pixels + 3 * column;
+                return std::uint64_t{p[0]} | (std::uint64_t{p[1]} << 8) | (std::uint64_t{p[2]} << 16);
+            };
+            q0 = bgr(c[0]) | (bgr(c[1]) << 32);
+            q1 = bgr(c[2]) | (bgr(c[3]) << 32);
+        }
+        const __m128i source = _mm_set_epi64x(static_cast<long long>(q1), static_cast<long long>(q0));
         const __m128i dst = _mm_loadu_si128(reinterpret_cast<const __m128i*>(target));
+        if (a4 == 0xFFFFFFFFu) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(target),
+                             _mm_or_si128(source, _mm_and_si128(dst, fourthBytes)));
+            continue;
+        }
+        // Each pixel's alpha in its three colour lanes, 0 in the fourth.
+        __m128i a = _mm_cvtsi32_si128(static_cast<int>(a4));
+        a = _mm_unpacklo_epi8(a, a);
+        a = _mm_unpacklo_epi8(a, a);
         auto blend = [&](__m128i s16, __m128i d16, __m128i a16) {
             a16 = _mm_and_si128(a16, colourLanes);
             const __m128i sum =
@@ -124,6 +152,67 @@ void BlendColourRow(u8* target, const u8* pixels, const u8* alpha, const std::in
         }
     }
 }
+
+#if defined(__x86_64__) && defined(__GNUC__)
+// The blend of sixteen 16-bit lanes.
+__attribute__((target("avx2"))) inline __m256i BlendLanesAvx2(__m256i s16, __m256i d16, __m256i a16,
+                                                              __m256i full) {
+    const __m256i sum =
+        _mm256_add_epi16(_mm256_mullo_epi16(s16, a16), _mm256_mullo_epi16(d16, _mm256_sub_epi16(full, a16)));
+    return _mm256_srli_epi16(_mm256_add_epi16(sum, full), 8);
+}
+
+// The unscaled colour blend, eight pixels at a time, for processors with AVX2 (chosen once per
+// draw). The same steps as the four-pixel loop above, in 256-bit registers.
+__attribute__((target("avx2"))) void BlendColourRowAvx2(u8* target, const u8* pixels, const u8* alpha,
+                                                        const std::int32_t* columns, std::int32_t width) {
+    std::int32_t x = 0;
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i full = _mm256_set1_epi16(255);
+    const __m256i colourLanes = _mm256_set_epi16(0, -1, -1, -1, 0, -1, -1, -1, 0, -1, -1, -1, 0, -1, -1, -1);
+    const __m256i fourthBytes = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
+    auto expand = [](const u8* p, std::uint64_t& q0, std::uint64_t& q1) {
+        std::uint64_t lo;
+        std::uint32_t hi;
+        std::memcpy(&lo, p, 8);
+        std::memcpy(&hi, p + 8, 4);
+        q0 = (lo & 0xFFFFFF) | (((lo >> 24) & 0xFFFFFF) << 32);
+        q1 = (lo >> 48) | (std::uint64_t{hi & 0xFF} << 16) | (std::uint64_t{hi >> 8} << 32);
+    };
+    for (; x + 8 <= width; x += 8, target += 32) {
+        std::uint64_t a8;
+        std::memcpy(&a8, alpha + x, 8);
+        if (a8 == 0) continue;
+        std::uint64_t q0, q1, q2, q3;
+        expand(pixels + 3 * x, q0, q1);
+        expand(pixels + 3 * x + 12, q2, q3);
+        const __m256i source = _mm256_set_epi64x(static_cast<long long>(q3), static_cast<long long>(q2),
+                                                 static_cast<long long>(q1), static_cast<long long>(q0));
+        const __m256i dst = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(target));
+        if (a8 == ~std::uint64_t{0}) {
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(target),
+                                _mm256_or_si256(source, _mm256_and_si256(dst, fourthBytes)));
+            continue;
+        }
+        const __m128i twice = _mm_unpacklo_epi8(_mm_cvtsi64_si128(static_cast<long long>(a8)),
+                                                _mm_cvtsi64_si128(static_cast<long long>(a8)));
+        const __m256i a = _mm256_set_m128i(_mm_unpackhi_epi8(twice, twice), _mm_unpacklo_epi8(twice, twice));
+        const __m256i low =
+            BlendLanesAvx2(_mm256_unpacklo_epi8(source, zero), _mm256_unpacklo_epi8(dst, zero),
+                           _mm256_and_si256(_mm256_unpacklo_epi8(a, zero), colourLanes), full);
+        const __m256i high =
+            BlendLanesAvx2(_mm256_unpackhi_epi8(source, zero), _mm256_unpackhi_epi8(dst, zero),
+                           _mm256_and_si256(_mm256_unpackhi_epi8(a, zero), colourLanes), full);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(target), _mm256_packus_epi16(low, high));
+    }
+    BlendColourRow<true>(target, pixels + 3 * x, alpha + x, columns, width - x);
+}
+
+bool HasAvx2() {
+    static const bool has = __builtin_cpu_supports("avx2");
+    return has;
+}
+#endif
 
 // Gray with alpha: the gray byte is the colour of all three channels.
 void BlendGrayRow(u8* target, const u8* pixels, const u8* alpha, const std::int32_t* columns,
@@ -301,6 +390,10 @@ void TPNGObject::DrawAlphaBlended(HDC target, const TRect& rect) {
 
     const std::vector<std::int32_t> columns = SourceIndices(w, scaled, ratioX);
     const std::vector<std::int32_t> rows = SourceIndices(h, scaled, ratioY);
+    auto blendColour = scaled ? &BlendColourRow<false> : &BlendColourRow<true>;
+#if defined(__x86_64__) && defined(__GNUC__)
+    if (!scaled && HasAvx2()) blendColour = &BlendColourRowAvx2;
+#endif
     // Blends rows 0 to h - 1 of the rectangle, row y of the target at base + y x step.
     auto blendInto = [&](u8* base, std::ptrdiff_t step) {
         for (std::int32_t y = 0; y < h; ++y) {
@@ -308,7 +401,7 @@ void TPNGObject::DrawAlphaBlended(HDC target, const TRect& rect) {
             const std::int32_t sy = rows[std::size_t(y)];
             const u8* pixels = header.PixelRow(sy);
             if (colour)
-                BlendColourRow(out, pixels, header.AlphaRow(sy), columns.data(), w);
+                blendColour(out, pixels, header.AlphaRow(sy), columns.data(), w);
             else if (gray)
                 BlendGrayRow(out, pixels, header.AlphaRow(sy), columns.data(), w);
             else if (palette && header.RowBits() == 8)
