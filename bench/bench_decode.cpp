@@ -33,6 +33,7 @@
 #include <png.h>
 #include <spng.h>
 
+#include "bench/bench_report.h"
 #include "bench/photo_field.h"
 #include "png/pngimage.h"
 #include "toolkit/core/exception.h"
@@ -41,6 +42,7 @@
 
 namespace {
 
+using bench::TCapturingReporter;
 using bench::TPhotoField;
 using Bytes = std::vector<std::uint8_t>;
 
@@ -314,59 +316,6 @@ void RegisterBenchmarks(const std::vector<TTestImage>& images) {
         })->Unit(benchmark::kMillisecond);
     }
 }
-
-// The console output as usual, and the measured seconds per iteration of every run kept by name.
-class TCapturingReporter : public benchmark::ConsoleReporter {
-public:
-    using benchmark::ConsoleReporter::ConsoleReporter;
-
-    struct TTimes {
-        std::vector<double> Wall;
-        std::vector<double> Cpu;
-        double MedianWall = 0; // from the median aggregate, when only aggregates are reported
-        double MedianCpu = 0;
-    };
-
-    void ReportRuns(const std::vector<Run>& runs) override {
-        benchmark::ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            if (run.error_occurred) continue;
-            TTimes& times = FTimes[run.run_name.function_name];
-            if (run.run_type == Run::RT_Iteration && run.iterations > 0) {
-                times.Wall.push_back(run.real_accumulated_time / double(run.iterations));
-                times.Cpu.push_back(run.cpu_accumulated_time / double(run.iterations));
-            } else if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median" &&
-                       run.aggregate_unit == benchmark::kTime) {
-                const double unit = benchmark::GetTimeUnitMultiplier(run.time_unit);
-                times.MedianWall = run.GetAdjustedRealTime() / unit;
-                times.MedianCpu = run.GetAdjustedCPUTime() / unit;
-            }
-        }
-    }
-
-    // Median seconds per decode, wall and CPU; false when the benchmark did not run.
-    bool Median(const std::string& name, double& wall, double& cpu) const {
-        const auto it = FTimes.find(name);
-        if (it == FTimes.end()) return false;
-        const TTimes& t = it->second;
-        if (!t.Wall.empty()) {
-            wall = MedianOf(t.Wall);
-            cpu = MedianOf(t.Cpu);
-            return true;
-        }
-        wall = t.MedianWall;
-        cpu = t.MedianCpu;
-        return wall > 0;
-    }
-
-private:
-    static double MedianOf(std::vector<double> v) {
-        std::sort(v.begin(), v.end());
-        const std::size_t n = v.size();
-        return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-    }
-    std::map<std::string, TTimes> FTimes;
-};
 
 void PrintRatioTable(const std::vector<TTestImage>& images, const TCapturingReporter& reporter) {
     std::printf("\nDecode times, median of the repetitions, in ms (wall / CPU); ratio = this library / peer, "

@@ -32,6 +32,7 @@
 #include <pixman.h>
 #include <png.h>
 
+#include "bench/bench_report.h"
 #include "bench/photo_field.h"
 #include "platform/gdi.h"
 #include "png/pngimage.h"
@@ -41,6 +42,8 @@
 #include "toolkit/core/stream.h"
 
 namespace {
+
+using bench::TCapturingReporter;
 
 using bench::TPhotoField;
 using Bytes = std::vector<std::uint8_t>;
@@ -307,59 +310,6 @@ void RegisterBenchmarks(TPNGObject& image, const TSourcePicture& p) {
 
 // ---------------------------------------------------------------------------------------------
 // The ratio table
-
-// The console output as usual, and the measured seconds per iteration of every run kept by name.
-class TCapturingReporter : public benchmark::ConsoleReporter {
-public:
-    using benchmark::ConsoleReporter::ConsoleReporter;
-
-    struct TTimes {
-        std::vector<double> Wall;
-        std::vector<double> Cpu;
-        double MedianWall = 0; // from the median aggregate, when only aggregates are reported
-        double MedianCpu = 0;
-    };
-
-    void ReportRuns(const std::vector<Run>& runs) override {
-        benchmark::ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            if (run.error_occurred) continue;
-            TTimes& times = FTimes[run.run_name.function_name];
-            if (run.run_type == Run::RT_Iteration && run.iterations > 0) {
-                times.Wall.push_back(run.real_accumulated_time / double(run.iterations));
-                times.Cpu.push_back(run.cpu_accumulated_time / double(run.iterations));
-            } else if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median" &&
-                       run.aggregate_unit == benchmark::kTime) {
-                const double unit = benchmark::GetTimeUnitMultiplier(run.time_unit);
-                times.MedianWall = run.GetAdjustedRealTime() / unit;
-                times.MedianCpu = run.GetAdjustedCPUTime() / unit;
-            }
-        }
-    }
-
-    // Median seconds per draw, wall and CPU; false when the benchmark did not run.
-    bool Median(const std::string& name, double& wall, double& cpu) const {
-        const auto it = FTimes.find(name);
-        if (it == FTimes.end()) return false;
-        const TTimes& t = it->second;
-        if (!t.Wall.empty()) {
-            wall = MedianOf(t.Wall);
-            cpu = MedianOf(t.Cpu);
-            return true;
-        }
-        wall = t.MedianWall;
-        cpu = t.MedianCpu;
-        return wall > 0;
-    }
-
-private:
-    static double MedianOf(std::vector<double> v) {
-        std::sort(v.begin(), v.end());
-        const std::size_t n = v.size();
-        return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-    }
-    std::map<std::string, TTimes> FTimes;
-};
 
 void PrintRatioTable(const TCapturingReporter& reporter) {
     std::printf("\nDraw times, median of the repetitions, in ms (wall / CPU); ratio = this library / pixman, "
