@@ -36,6 +36,12 @@ class TChunkIDAT : public TChunk {
     VORLANTH_CHUNK_CLASS(TChunkIDAT)
 public:
     bool ReadBody(TStream& stream, const TChunkTypeCode& typeCode, std::int32_t length) override;
+    // Encodes the image memory with the owner's settings (interlacing, allowed filters, compression
+    // level, data bytes per chunk) and writes it as IDAT chunks.
+    bool WriteChunk(TStream& stream) override;
+    // The filter for the scanline in RawRow: fills the buffers of the allowed filters, keeps the
+    // scanline as the previous one, and scores the candidates.
+    std::uint8_t ChooseFilter();
 
 protected:
     explicit TChunkIDAT(TPNGObject* owner) : TChunk(owner, Class) {}
@@ -48,12 +54,23 @@ private:
     void DecodeSequential(ZlibState& state, std::uint32_t& crc);
     void DecodeAdam7(ZlibState& state, std::uint32_t& crc);
     void Unfilter();
+    void EncodeSequential(TStream& stream, ZlibState& state);
+    void EncodeAdam7(TStream& stream, ZlibState& state);
+    void FeedCompressor(ZlibState& state, const std::uint8_t* bytes, std::int32_t count);
+    void FlushCompressor(ZlibState& state);
+    void WriteIdatChunk(TStream& stream, const std::uint8_t* bytes, std::int32_t count);
+    void EmitScanline(ZlibState& state);
 
     TChunkIHDR* DecodeHeader = nullptr;
     std::int32_t DecodeWidth = 0;
     std::int32_t DecodeHeight = 0;
     std::int32_t RowLength = 0;
     std::int32_t FilterDistance = 0;
+    std::unique_ptr<std::uint8_t[]>
+        FilteredRows[5];                    // writing: the scanline per filter; 0 also the previous one
+    std::unique_ptr<std::uint8_t[]> RawRow; // writing: the packed scanline
+    std::uint8_t WriteFilterSet = 0;
+    std::int32_t WriteLimit = 0;
     std::unique_ptr<std::uint8_t[]> RowBuffers[2];
     std::uint8_t CurrentBuffer = 0;
     std::int64_t ChunkEnd = 0;

@@ -12,6 +12,7 @@
 
 #include "support/png_builder.h"
 #include <iterator>
+#include <zlib.h>
 
 using namespace pngtest;
 
@@ -219,6 +220,72 @@ TEST_F(PngTool, DrawComposesOverTheCheckerboard) {
 
     EXPECT_EQ(RunTool("draw " + alpha + " " + out + " 0 5").exitCode, 1);
     EXPECT_EQ(RunTool("draw /nonexistent.png " + out).exitCode, 2);
+}
+
+// The IDAT chunk sizes and the inflated image data of a PNG file.
+struct SavedData {
+    std::vector<std::size_t> idatSizes;
+    Bytes rows;
+    int interlace = -1;
+};
+
+SavedData ReadSaved(const std::string& file) {
+    std::ifstream in(file, std::ios::binary);
+    const Bytes png{std::istreambuf_iterator<char>(in), {}};
+    SavedData out;
+    Bytes data;
+    for (std::size_t at = 8; at + 12 <= png.size();) {
+        const std::size_t length = (std::size_t(png[at]) << 24) | (std::size_t(png[at + 1]) << 16) |
+                                   (std::size_t(png[at + 2]) << 8) | png[at + 3];
+        const std::string type(png.begin() + std::ptrdiff_t(at + 4), png.begin() + std::ptrdiff_t(at + 8));
+        if (type == "IHDR") out.interlace = png[at + 8 + 12];
+        if (type == "IDAT") {
+            out.idatSizes.push_back(length);
+            data.insert(data.end(), png.begin() + std::ptrdiff_t(at + 8),
+                        png.begin() + std::ptrdiff_t(at + 8 + length));
+        }
+        at += 12 + length;
+    }
+    uLongf size = 1 << 22;
+    out.rows.resize(size);
+    if (uncompress(out.rows.data(), &size, data.data(), uLong(data.size())) != Z_OK) out.rows.clear();
+    out.rows.resize(size);
+    return out;
+}
+
+TEST_F(PngTool, ResaveAppliesEachOption) {
+    // 300 x 300 gray of random bytes: large enough for several IDAT chunks when stored.
+    Bytes raw;
+    std::uint32_t seed = 1;
+    for (int y = 0; y < 300; ++y) {
+        raw.push_back(0);
+        for (int x = 0; x < 300; ++x)
+            raw.push_back(static_cast<std::uint8_t>((seed = seed * 1103515245u + 12345u) >> 24));
+    }
+    const std::string in = Write("in.png", Png(IhdrBody(300, 300, 8, 0), {Chunk("IDAT", Compress(raw))}));
+    const std::string out = Write("resaved.png", {});
+
+    ASSERT_EQ(RunTool("resave " + in + " " + out).exitCode, 0);
+    SavedData saved = ReadSaved(out);
+    ASSERT_EQ(saved.rows.size(), raw.size());
+    EXPECT_EQ(saved.rows[0], 1); // the default: Sub
+    EXPECT_EQ(saved.interlace, 0);
+
+    ASSERT_EQ(RunTool("resave " + in + " " + out + " --filters none --level 0 --idat-limit 70000").exitCode,
+              0);
+    saved = ReadSaved(out);
+    EXPECT_EQ(saved.rows, raw); // no filters: the scanlines as they were
+    ASSERT_GE(saved.idatSizes.size(), 2u);
+    EXPECT_EQ(saved.idatSizes[0], 70000u);
+
+    ASSERT_EQ(RunTool("resave " + in + " " + out + " --filters 2 --interlace 1").exitCode, 0);
+    saved = ReadSaved(out);
+    EXPECT_EQ(saved.interlace, 1);
+    EXPECT_EQ(saved.rows[0], 2);
+
+    for (const char* bad :
+         {" --level 10", " --filters 5", " --filters 1,", " --interlace 2", " --idat-limit", " --bogus 1"})
+        EXPECT_EQ(RunTool("resave " + in + " " + out + bad).exitCode, 1) << bad;
 }
 
 } // namespace

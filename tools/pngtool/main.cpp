@@ -3,10 +3,14 @@
 //
 //   pngtool info FILE   one line per chunk object, then the header and the transparency kind
 //   pngtool dump FILE   the image memory: geometry, colour table, rows, alpha and low-byte planes
+//   pngtool resave IN OUT [--filters LIST] [--level N] [--interlace 0|1] [--idat-limit N]
+//                       loads IN and saves it to OUT with the given settings (LIST: filter
+//                       numbers separated by commas, or none)
 //   pngtool draw FILE OUT.bmp [WIDTH HEIGHT]
 //                       draws the image over a checkerboard and writes the result as a 24-bit BMP
 //
 // Exit codes: 0 done, 1 usage error, 2 the file could not be loaded ("error CLASS: MESSAGE").
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -23,14 +27,18 @@
 namespace {
 
 int Usage() {
-    std::fputs("usage: pngtool info FILE\n"
-               "       pngtool dump FILE\n"
-               "       pngtool draw FILE OUT.bmp [WIDTH HEIGHT]\n"
-               "  info  lists the chunks of FILE, its header and its transparency kind\n"
-               "  dump  prints the image memory of FILE (rows top to bottom, in hexadecimal)\n"
-               "  draw  draws FILE over an 8 x 8 checkerboard of WIDTH x HEIGHT (default: its own size)\n"
-               "        and writes the result to OUT.bmp as a 24-bit bitmap\n",
-               stderr);
+    std::fputs(
+        "usage: pngtool info FILE\n"
+        "       pngtool dump FILE\n"
+        "       pngtool draw FILE OUT.bmp [WIDTH HEIGHT]\n"
+        "       pngtool resave IN OUT [--filters LIST] [--level N] [--interlace 0|1] [--idat-limit N]\n"
+        "  info  lists the chunks of FILE, its header and its transparency kind\n"
+        "  dump  prints the image memory of FILE (rows top to bottom, in hexadecimal)\n"
+        "  draw  draws FILE over an 8 x 8 checkerboard of WIDTH x HEIGHT (default: its own size)\n"
+        "        and writes the result to OUT.bmp as a 24-bit bitmap\n"
+        "  resave  saves IN to OUT with the allowed filters (LIST: numbers 0 to 4 separated by commas,\n"
+        "          or none), compression level, interlacing and data bytes per IDAT chunk given\n",
+        stderr);
     return 1;
 }
 
@@ -162,6 +170,65 @@ void Draw(TPNGObject& image, const std::string& outName, std::int32_t width, std
     WriteBmp24(outName, surface.Bits(), width, height);
 }
 
+// The saving settings of the resave command, each applied only when given.
+struct TSaveOptions {
+    int FilterSet = -1;
+    int Level = -1;
+    int Interlace = -1;
+    long long IdatLimit = -1;
+};
+
+bool ParseNumber(const char* text, long long low, long long high, long long& value) {
+    char* end = nullptr;
+    const long long v = std::strtoll(text, &end, 10);
+    if (end == text || *end != 0 || v < low || v > high) return false;
+    value = v;
+    return true;
+}
+
+bool ParseFilters(const std::string& text, int& set) {
+    set = 0;
+    if (text == "none") return true;
+    std::size_t from = 0;
+    while (from <= text.size()) {
+        const std::size_t comma = std::min(text.find(',', from), text.size());
+        long long n = 0;
+        if (!ParseNumber(text.substr(from, comma - from).c_str(), 0, 4, n)) return false;
+        set |= 1 << n;
+        from = comma + 1;
+    }
+    return true;
+}
+
+bool ParseSaveOptions(int argc, char** argv, int first, TSaveOptions& options) {
+    for (int i = first; i < argc; i += 2) {
+        if (i + 1 >= argc) return false;
+        const std::string name = argv[i];
+        long long v = 0;
+        if (name == "--filters") {
+            if (!ParseFilters(argv[i + 1], options.FilterSet)) return false;
+        } else if (name == "--level" && ParseNumber(argv[i + 1], 0, 9, v)) {
+            options.Level = static_cast<int>(v);
+        } else if (name == "--interlace" && ParseNumber(argv[i + 1], 0, 1, v)) {
+            options.Interlace = static_cast<int>(v);
+        } else if (name == "--idat-limit" && ParseNumber(argv[i + 1], 1, 0x7FFFFFFF, v)) {
+            options.IdatLimit = v;
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+void Resave(TPNGObject& image, const std::string& outName, const TSaveOptions& options) {
+    if (options.FilterSet >= 0) image.FilterSet = static_cast<TPNGFilterSet>(options.FilterSet);
+    if (options.Level >= 0) image.DeflateLevel = static_cast<std::uint8_t>(options.Level);
+    if (options.Interlace >= 0) image.InterlaceMode = static_cast<std::uint8_t>(options.Interlace);
+    if (options.IdatLimit >= 0) image.SetIdatLimit(static_cast<std::int32_t>(options.IdatLimit));
+    TFileStream out(outName, fmCreate);
+    image.WritePng(out);
+}
+
 bool ParseSize(const char* text, std::int32_t& value) {
     char* end = nullptr;
     const long v = std::strtol(text, &end, 10);
@@ -174,8 +241,11 @@ int Run(int argc, char** argv) {
     if (argc < 3) return Usage();
     const std::string command = argv[1];
     std::int32_t width = 0, height = 0;
+    TSaveOptions options;
     if (command == "info" || command == "dump") {
         if (argc != 3) return Usage();
+    } else if (command == "resave") {
+        if (argc < 4 || !ParseSaveOptions(argc, argv, 4, options)) return Usage();
     } else if (command == "draw") {
         if (argc != 4 && argc != 6) return Usage();
         if (argc == 6 && (!ParseSize(argv[4], width) || !ParseSize(argv[5], height))) return Usage();
@@ -190,6 +260,8 @@ int Run(int argc, char** argv) {
             Info(image);
         else if (command == "dump")
             Dump(image);
+        else if (command == "resave")
+            Resave(image, argv[3], options);
         else
             Draw(image, argv[3], width != 0 ? width : image.PixelWidth(),
                  height != 0 ? height : image.PixelHeight());
