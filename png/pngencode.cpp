@@ -1,4 +1,5 @@
 // Writing side of the image-data chunk: pack, filter, compress, frame.
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -32,24 +33,33 @@ struct TDeflateGuard {
     ~TDeflateGuard() { EndDeflate(State); }
 };
 
-// The filters: out[i] = raw[i] - predictor, modulo 256; prior is the previous raw scanline.
+// The filters: out[i] = raw[i] - predictor, modulo 256; prior is the previous raw scanline. The
+// first d bytes have no left neighbour; the loops after them carry no branch, so they vectorise.
 void FilterSub(const u8* raw, u8* out, std::int32_t length, std::int32_t d) {
-    for (std::int32_t i = 0; i < length; ++i)
-        out[i] = static_cast<u8>(raw[i] - (i >= d ? raw[i - d] : 0));
+    const std::int32_t head = length < d ? length : d;
+    std::memcpy(out, raw, static_cast<std::size_t>(head));
+    for (std::int32_t i = head; i < length; ++i)
+        out[i] = static_cast<u8>(raw[i] - raw[i - d]);
 }
 void FilterUp(const u8* raw, const u8* prior, u8* out, std::int32_t length) {
     for (std::int32_t i = 0; i < length; ++i)
         out[i] = static_cast<u8>(raw[i] - prior[i]);
 }
 void FilterAverage(const u8* raw, const u8* prior, u8* out, std::int32_t length, std::int32_t d) {
-    for (std::int32_t i = 0; i < length; ++i)
-        out[i] = static_cast<u8>(raw[i] - (((i >= d ? raw[i - d] : 0) + prior[i]) >> 1));
+    const std::int32_t head = length < d ? length : d;
+    for (std::int32_t i = 0; i < head; ++i)
+        out[i] = static_cast<u8>(raw[i] - (prior[i] >> 1));
+    for (std::int32_t i = head; i < length; ++i)
+        out[i] = static_cast<u8>(raw[i] - ((raw[i - d] + prior[i]) >> 1));
 }
 void FilterPaeth(const u8* raw, const u8* prior, u8* out, std::int32_t length, std::int32_t d) {
-    for (std::int32_t i = 0; i < length; ++i) {
-        const int left = i >= d ? raw[i - d] : 0;
-        const int upleft = i >= d ? prior[i - d] : 0;
-        out[i] = static_cast<u8>(raw[i] - PaethPredictor(left, prior[i], upleft));
+    const std::int32_t head = length < d ? length : d;
+    for (std::int32_t i = 0; i < head; ++i)
+        out[i] = static_cast<u8>(raw[i] - prior[i]); // predictor: above
+    for (std::int32_t i = head; i < length; ++i) {
+        const int a = raw[i - d], b = prior[i], c = prior[i - d];
+        const int pa = std::abs(b - c), pb = std::abs(a - c), pc = std::abs(a + b - 2 * c);
+        out[i] = static_cast<u8>(raw[i] - ((pa <= pb && pa <= pc) ? a : (pb <= pc ? b : c)));
     }
 }
 
