@@ -133,8 +133,15 @@ bool TChunktRNS::ReadBody(TStream& stream, const TChunkTypeCode& typeCode, std::
     if (length > 256) RaisePngError<EPNGInvalidPalette>(pnglang::EPNGInvalidPaletteText);
     std::memset(TransparencyData, 255, sizeof TransparencyData);
     std::memcpy(TransparencyData, Body(), static_cast<std::size_t>(length));
-    switch (HeaderChunk().ColorType) {
+    const TChunkIHDR& header = HeaderChunk();
+    switch (header.ColorType) {
     case 0:
+        IsKeyColor = 1;
+        // 2-bit gray is held (and saved) as 4-bit indices 5v: the key follows, so that it names the
+        // same pixels in the image memory and in a saved copy.
+        if (header.BitDepth == 2 && length >= 2 && ReadBE16(TransparencyData) <= 3)
+            WriteBE16(TransparencyData, 5u * ReadBE16(TransparencyData));
+        break;
     case 2: IsKeyColor = 1; break;
     case 3: {
         // A key colour expresses one fully transparent entry and nothing else; a single partly

@@ -365,3 +365,17 @@ TEST(Header, DeviceBitmapsBecomeHeaders) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(Transparency, TwoBitGrayKeyNamesTheStoredIndex) {
+    TPNGObject image;
+    // Levels 0, 1, 2, 3; level 3 is the key.
+    Load(image, Png(IhdrBody(4, 1, 2, 0), {Chunk("tRNS", {0, 3}), Chunk("IDAT", Compress({0, 0x1B}))}));
+    EXPECT_EQ(image.KeyColor(), RGB(255, 255, 255)); // the gray of level 3, index 15
+    const Bytes saved = Save(image);
+    const Bytes expected = Chunk("tRNS", {0, 15}); // written with the 4-bit image as 5 x 3
+    EXPECT_NE(std::search(saved.begin(), saved.end(), expected.begin(), expected.end()), saved.end());
+}
+
+} // namespace
