@@ -2,25 +2,14 @@
 
 #include <cstring>
 
+#include "png/pngrowcommon.h"
+
 namespace {
 
 using u8 = std::uint8_t;
 
-template <bool UseTable>
-inline u8 G(const u8* table, u8 v) {
-    if constexpr (UseTable)
-        return table[v];
-    else
-        return v;
-}
-
-template <bool Step1>
-inline std::int32_t Column(std::int32_t start, std::int32_t step, std::int32_t k) {
-    if constexpr (Step1)
-        return k;
-    else
-        return start + k * step;
-}
+using pngrow::Column;
+using pngrow::G;
 
 // Gray samples or palette indices of 1, 4 or 8 bits, as packed in the pixel row.
 template <int Depth, bool Step1>

@@ -2,28 +2,14 @@
 
 #include <cstring>
 
+#include "png/pngrowcommon.h"
+
 namespace {
 
 using u8 = std::uint8_t;
 
-// Gamma through the table, or the identity without a lookup.
-template <bool UseTable>
-inline u8 G(const u8* table, u8 v) {
-    if constexpr (UseTable)
-        return table[v];
-    else
-        return v;
-}
-
-// Interlaced rows come with any start and step; sequential rows use start 0 and step 1, which
-// the compiler folds into a plain loop in the Step1 instances.
-template <bool Step1>
-inline std::int32_t Column(std::int32_t start, std::int32_t step, std::int32_t k) {
-    if constexpr (Step1)
-        return k;
-    else
-        return start + k * step;
-}
+using pngrow::Column;
+using pngrow::G;
 
 // Gray or palette indices of 1, 4 or 8 bits, packed from the most significant bit.
 template <int Depth, bool Step1>
