@@ -25,41 +25,19 @@
 #include "png/pngheader.h"
 #include "png/pnglang.h"
 #include "png/pngobject.h"
+#include "support/pngsuite.h"
 #include "toolkit/core/exception.h"
 #include "toolkit/core/stream.h"
 
 namespace {
 
+using pngtest::SuiteDir;
+using pngtest::SuiteMissing;
+using pngtest::SuiteNames;
+
 using u8 = std::uint8_t;
 using Bytes = std::vector<u8>;
 using Rgb = std::array<u8, 3>;
-
-std::string SuiteDir() {
-    return std::string(VORLANTH_SHARED_DIR) + "/pngsuite";
-}
-
-// True when the folder is absent; under CI that is a failure as well, as the folder must be there.
-bool SuiteMissing() {
-    if (std::filesystem::is_directory(SuiteDir())) return false;
-    const char* ci = std::getenv("CI");
-    if (ci != nullptr && *ci != '\0')
-        ADD_FAILURE() << "the PNG test image folder is missing under CI: " << SuiteDir();
-    return true;
-}
-
-// Names (without ".png") of the suite's valid images or of its corrupt ones (those starting 'x').
-std::vector<std::string> SuiteNames(bool corrupt) {
-    std::vector<std::string> names;
-    std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(SuiteDir(), error)) {
-        const std::filesystem::path& path = entry.path();
-        if (path.extension() != ".png") continue;
-        const std::string stem = path.stem().string();
-        if (!stem.empty() && (stem[0] == 'x') == corrupt) names.push_back(stem);
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 Bytes ReadBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);

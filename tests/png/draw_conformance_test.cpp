@@ -22,29 +22,21 @@
 #include "libpng_oracle.h"
 #include "platform/gdi.h"
 #include "png/pngobject.h"
+#include "support/pngsuite.h"
 #include "toolkit/core/canvas.h"
 #include "toolkit/core/exception.h"
 #include "toolkit/core/stream.h"
 
 namespace {
 
+using pngtest::SuiteDir;
+using pngtest::SuiteMissing;
+
 using u8 = std::uint8_t;
 using Bytes = std::vector<u8>;
 using Rgb = std::array<u8, 3>;
 
 // ---- the test image folder ----
-
-std::string SuiteDir() {
-    return std::string(VORLANTH_SHARED_DIR) + "/pngsuite";
-}
-
-bool SuiteMissing() {
-    if (std::filesystem::is_directory(SuiteDir())) return false;
-    const char* ci = std::getenv("CI");
-    if (ci != nullptr && *ci != '\0')
-        ADD_FAILURE() << "the PNG test image folder is missing under CI: " << SuiteDir();
-    return true;
-}
 
 const char* const NoSuite = "folder_missing";
 

@@ -22,11 +22,15 @@
 #include "png/pngheader.h"
 #include "png/pngobject.h"
 #include "support/png_builder.h"
+#include "support/pngsuite.h"
 #include "toolkit/core/bitmap.h"
 #include "toolkit/core/exception.h"
 #include "toolkit/core/stream.h"
 
 namespace {
+
+using pngtest::SuiteDir;
+using pngtest::SuiteMissing;
 
 using u8 = std::uint8_t;
 using Bytes = std::vector<u8>;
@@ -407,18 +411,6 @@ void SaveWith(TPNGObject& image, const TSettings& s, const Names& chunks, const 
 constexpr TPNGFilterSet AllFilters = 0x1F;
 
 // ---- the standard test images ----
-
-std::string SuiteDir() {
-    return std::string(VORLANTH_SHARED_DIR) + "/pngsuite";
-}
-
-bool SuiteMissing() {
-    if (std::filesystem::is_directory(SuiteDir())) return false;
-    const char* ci = std::getenv("CI");
-    if (ci != nullptr && *ci != '\0')
-        ADD_FAILURE() << "the PNG test image folder is missing under CI: " << SuiteDir();
-    return true;
-}
 
 Names ValidNames() {
     Names names;
