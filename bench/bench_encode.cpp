@@ -282,28 +282,8 @@ void PrintRatioTable(const std::vector<TTestImage>& images, const TCapturingRepo
 } // namespace
 
 int main(int argc, char** argv) {
-    std::int32_t side = 4096;
-    std::vector<char*> args;
-    bool repetitionsGiven = false;
-    for (int i = 0; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (i > 0 && arg.rfind("--image_size=", 0) == 0) {
-            side = std::int32_t(std::strtol(arg.c_str() + 13, nullptr, 10));
-            continue;
-        }
-        if (arg.rfind("--benchmark_repetitions", 0) == 0) repetitionsGiven = true;
-        args.push_back(argv[i]);
-    }
-    static char defaultRepetitions[] = "--benchmark_repetitions=3";
-    if (!repetitionsGiven) args.insert(args.begin() + 1, defaultRepetitions);
-    int count = int(args.size());
-    args.push_back(nullptr);
-    benchmark::Initialize(&count, args.data());
-    if (benchmark::ReportUnrecognizedArguments(count, args.data())) return 1;
-    if (side < 16 || side > 16384) {
-        std::fprintf(stderr, "--image_size must be between 16 and 16384\n");
-        return 1;
-    }
+    std::int32_t side = 0;
+    if (!bench::InitializeBenchmarks(argc, argv, side)) return 1;
 
     PictureInitialization();
     PngImageInitialization();

@@ -3,6 +3,9 @@
 #pragma once
 
 #include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <string>
 #include <vector>
@@ -63,5 +66,33 @@ private:
     }
     std::map<std::string, TTimes> FTimes;
 };
+
+// The programs' own option --image_size=N (default 4096) and the benchmark flags, with three
+// repetitions unless asked otherwise. False when the command line is not valid.
+inline bool InitializeBenchmarks(int argc, char** argv, std::int32_t& side) {
+    side = 4096;
+    std::vector<char*> args;
+    bool repetitionsGiven = false;
+    for (int i = 0; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (i > 0 && arg.rfind("--image_size=", 0) == 0) {
+            side = std::int32_t(std::strtol(arg.c_str() + 13, nullptr, 10));
+            continue;
+        }
+        if (arg.rfind("--benchmark_repetitions", 0) == 0) repetitionsGiven = true;
+        args.push_back(argv[i]);
+    }
+    static char defaultRepetitions[] = "--benchmark_repetitions=3";
+    if (!repetitionsGiven) args.insert(args.begin() + 1, defaultRepetitions);
+    int count = int(args.size());
+    args.push_back(nullptr);
+    benchmark::Initialize(&count, args.data());
+    if (benchmark::ReportUnrecognizedArguments(count, args.data())) return false;
+    if (side < 16 || side > 16384) {
+        std::fprintf(stderr, "--image_size must be between 16 and 16384\n");
+        return false;
+    }
+    return true;
+}
 
 } // namespace bench
