@@ -57,6 +57,13 @@ using HBITMAP = GdiBitmap*;
 using HPALETTE = GdiPalette*;
 using HDC = GdiDC*;
 
+// A window as the platform knows it: an opaque handle the toolkit's host hands out; never
+// dereferenced below the toolkit.
+struct HWND__;
+using HWND = HWND__*;
+using HINSTANCE = void*;
+using HMODULE = void*;
+
 #pragma pack(push, 1)
 struct BITMAPFILEHEADER {
     WORD bfType;
