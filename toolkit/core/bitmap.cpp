@@ -446,6 +446,18 @@ void TBitmap::AssignFrom(const TPersistent* source) {
     FState->transparentColor = from.transparentColor;
 }
 
+void TBitmap::ReadData(TStream& stream) {
+    std::uint8_t countBytes[4]{};
+    if (stream.Read(countBytes, 4) != 4) InvalidBitmap();
+    const std::uint32_t count = ReadU32(countBytes);
+    if (count > 0x7FFFFFFFu || count > stream.Size() - stream.Position()) InvalidBitmap();
+    // The count bounds the file: a view of exactly those bytes keeps the reader inside them.
+    TMemoryStream file;
+    file.SetSize(count);
+    stream.ReadBuffer(file.Memory(), static_cast<std::int32_t>(count));
+    LoadFromStream(file);
+}
+
 void TBitmap::LoadFromStream(TStream& stream) {
     const std::int64_t start = stream.Position();
     const std::int64_t available = stream.Size() - start;

@@ -48,6 +48,9 @@ public:
     // EInvalidGraphic "Bitmap image is not valid".
     void LoadFromStream(TStream& stream) override;
     void SaveToStream(TStream& stream) override;
+    // The stored form: a 32-bit little-endian byte count, then exactly that many bytes of a BMP
+    // file. A count beyond the stream's end raises EInvalidGraphic "Bitmap image is not valid".
+    void ReadData(TStream& stream) override;
 
     // Draws the bitmap stretched into the rectangle (honouring Transparent and TransparentColor).
     void DrawOn(TCanvas& canvas, const TRect& rect) override;

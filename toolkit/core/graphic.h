@@ -39,6 +39,9 @@ public:
 
     virtual void LoadFromStream(TStream& stream) = 0;
     virtual void SaveToStream(TStream& stream) = 0;
+    // Reads the graphic as a window description stores it, after the class name. Most graphics
+    // store their plain stream; a class whose stored form differs overrides this.
+    virtual void ReadData(TStream& stream) { LoadFromStream(stream); }
     void LoadFromFile(const std::string& fileName);
     void SaveToFile(const std::string& fileName);
 

@@ -4,7 +4,9 @@
 #include <cctype>
 #include <memory>
 
+#include "toolkit/core/bitmap.h"
 #include "toolkit/core/exception.h"
+#include "toolkit/core/stream.h"
 
 namespace {
 
@@ -26,6 +28,8 @@ bool SameText(const std::string& a, const std::string& b) {
 
 void PictureInitialization() {
     Formats = std::make_unique<std::vector<TFileFormat>>();
+    // The toolkit's own format; the image libraries add theirs in their start-up.
+    Formats->push_back(TFileFormat{"bmp", "Bitmaps", &TBitmap::GraphicClass});
 }
 void PictureFinalization() {
     Formats.reset();
@@ -72,4 +76,42 @@ std::unique_ptr<TGraphic> TPicture::LoadFromFile(const std::string& fileName) {
     auto graphic = cls->Create();
     graphic->LoadFromFile(fileName);
     return graphic;
+}
+
+const TGraphicClass* TPicture::FindGraphicClass(const std::string& className) {
+    if (!Formats) return nullptr;
+    for (auto it = Formats->rbegin(); it != Formats->rend(); ++it)
+        if (className == it->GraphicClass->Name) return it->GraphicClass;
+    return nullptr;
+}
+
+TPicture::TPicture() = default;
+TPicture::~TPicture() = default;
+
+void TPicture::SetGraphic(std::unique_ptr<TGraphic> graphic) {
+    FGraphic = std::move(graphic);
+    if (OnChange) OnChange();
+}
+
+std::int32_t TPicture::Width() const {
+    return FGraphic ? FGraphic->PixelWidth() : 0;
+}
+
+std::int32_t TPicture::Height() const {
+    return FGraphic ? FGraphic->PixelHeight() : 0;
+}
+
+void TPicture::ReadData(TStream& stream) {
+    std::uint8_t length = 0;
+    stream.ReadBuffer(&length, 1);
+    std::string name(length, '\0');
+    if (length > 0) stream.ReadBuffer(name.data(), length);
+    const TGraphicClass* cls = FindGraphicClass(name);
+    if (cls == nullptr) {
+        SetGraphic(nullptr);
+        return;
+    }
+    auto graphic = cls->Create();
+    graphic->ReadData(stream);
+    SetGraphic(std::move(graphic));
 }

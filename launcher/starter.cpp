@@ -1,0 +1,45 @@
+// Program entry: every unit's start-up in order (the picture formats before the window that names
+// them), the application, the launcher window from its description, the message loop, then the
+// shut-downs in reverse order. The command line is not read.
+#include "launcher/starter.h"
+
+#include <exception>
+
+#include "launcher/Unit4.h"
+#include "png/pngobject.h"
+#include "toolkit/controls/reader.h"
+#include "toolkit/core/picture.h"
+#include "toolkit/host/qthost.h"
+
+int RunLauncher(int& argc, char** argv, const std::function<void()>& beforeRun) {
+    PictureInitialization();
+    ControlsInitialization();
+    PngImageInitialization();
+    int exitCode = 0;
+    {
+        TQtHost host(argc, argv);
+        SetHost(&host);
+        {
+            TApplication application;
+            Application = &application;
+            try {
+                application.Initialize();
+                application.CreateForm(Form4);
+                if (beforeRun) beforeRun();
+                application.Run();
+            } catch (const std::exception& error) {
+                // An error before the loop runs (a window description that cannot be read) ends
+                // the program once the user has seen it.
+                application.HandleException(error);
+                exitCode = 1;
+            }
+            Application = nullptr;
+        }
+        Form4 = nullptr;
+        SetHost(nullptr);
+    }
+    PngImageFinalization();
+    ControlsFinalization();
+    PictureFinalization();
+    return exitCode;
+}

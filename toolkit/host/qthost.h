@@ -1,0 +1,37 @@
+// The Qt host: puts forms on the screen as native top-level windows, their push buttons as native
+// push buttons, and runs Qt's event loop as the application's message loop. The only code that
+// includes Qt.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "toolkit/controls/host.h"
+
+class QApplication;
+
+class TQtHost : public THost {
+public:
+    // Makes the Qt application object; argc and argv must outlive the host.
+    TQtHost(int& argc, char** argv);
+    ~TQtHost() override;
+
+    std::unique_ptr<TFormPeer> CreateFormPeer(TForm& form) override;
+    TRect ScreenRect() const override;
+    void RunLoop() override;
+    void Quit() override;
+    void ShowError(const std::string& title, const std::string& message) override;
+    void SetApplicationTitle(const std::string& title) override;
+    void SetApplicationIcon(const std::vector<std::uint8_t>& iconFile) override;
+
+    // Lets events queued so far run (tests use it between simulated inputs).
+    void ProcessEvents();
+
+private:
+    std::unique_ptr<QApplication> FApplication;
+};
+
+// Runs a call that came from Qt into the toolkit; an exception it raises is reported through the
+// application object and goes no further, as Qt's event loop cannot carry exceptions.
+void GuardedCall(const std::function<void()>& call);
