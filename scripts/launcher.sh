@@ -1,11 +1,34 @@
 #!/usr/bin/env bash
-# Builds everything and starts the launcher.
+# Builds and starts the launcher. Without a display it starts it on a virtual X display (Xvfb),
+# saves a screenshot (to $VORLANTH_SCREENSHOT, default build/launcher-screenshot.png), and ends it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
-cmake --preset default
-cmake --build --preset default -j"$(nproc)"
-if [ -x build/default/launcher/vorlanth ]; then
-    exec build/default/launcher/vorlanth
+cmake --preset default >/dev/null
+cmake --build --preset default -j"$(nproc)" --target vorlanth screenshot
+
+launcher=build/default/launcher/vorlanth
+if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
+    exec "$launcher"
 fi
-echo "The launcher is not built yet: the libraries and tools are in build/default."
+
+shot="${VORLANTH_SCREENSHOT:-$PWD/build/launcher-screenshot.png}"
+number=99
+while [ -e "/tmp/.X${number}-lock" ] || [ -e "/tmp/.X11-unix/X${number}" ]; do number=$((number + 1)); done
+Xvfb ":${number}" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+launched=
+cleanup() {
+    [ -n "$launched" ] && kill "$launched" 2>/dev/null || true
+    kill "$xvfb" 2>/dev/null || true
+}
+trap cleanup EXIT
+for _ in $(seq 100); do
+    [ -e "/tmp/.X11-unix/X${number}" ] && break
+    sleep 0.1
+done
+export DISPLAY=":${number}"
+"$launcher" &
+launched=$!
+build/default/tools/screenshot "$shot" Vorlanth 20
+echo "No display: the launcher ran on the virtual display $DISPLAY; screenshot saved to $shot"
