@@ -386,8 +386,10 @@ HBRUSH CreateSolidBrush(COLORREF colour) {
 }
 
 HGDIOBJ GetStockObject(int object) {
-    if (object < WHITE_BRUSH || object > NULL_BRUSH) return nullptr; // pens and fonts: not here
-    return Locked([&](Registry& objects) { return objects.stockBrushes[static_cast<std::size_t>(object)]; });
+    return Locked([&](Registry& objects) -> HGDIOBJ {
+        if (object < 0 || static_cast<std::size_t>(object) >= objects.stockObjects.size()) return nullptr;
+        return objects.stockObjects[static_cast<std::size_t>(object)];
+    });
 }
 
 int FillRect(HDC hdc, const RECT* rect, HBRUSH brush) {
@@ -551,6 +553,10 @@ struct Clipboard {
     bool open = false;
     void* owner = nullptr;
     std::map<UINT, HANDLE> items; // one per format
+    DWORD sequence = 0;
+    DWORD sequenceAtOpen = 0;
+    void (*handler)(void*) = nullptr;
+    void* handlerContext = nullptr;
 };
 
 Clipboard& Store() {
@@ -564,6 +570,7 @@ BOOL OpenClipboard(void* owner) {
     Clipboard& store = Store();
     const std::lock_guard lock(store.mutex);
     if (store.open && store.owner != owner) return FALSE;
+    if (!store.open) store.sequenceAtOpen = store.sequence;
     store.open = true;
     store.owner = owner;
     return TRUE;
@@ -571,10 +578,33 @@ BOOL OpenClipboard(void* owner) {
 
 BOOL CloseClipboard() {
     Clipboard& store = Store();
-    const std::lock_guard lock(store.mutex);
-    if (!store.open) return FALSE;
-    store.open = false;
+    void (*handler)(void*) = nullptr;
+    void* context = nullptr;
+    {
+        const std::lock_guard lock(store.mutex);
+        if (!store.open) return FALSE;
+        store.open = false;
+        if (store.sequence != store.sequenceAtOpen) {
+            handler = store.handler;
+            context = store.handlerContext;
+        }
+    }
+    // Outside the lock: the handler reads the store itself.
+    if (handler != nullptr) handler(context);
     return TRUE;
+}
+
+DWORD GetClipboardSequenceNumber() {
+    Clipboard& store = Store();
+    const std::lock_guard lock(store.mutex);
+    return store.sequence;
+}
+
+void SetClipboardUpdateHandler(void (*handler)(void* context), void* context) {
+    Clipboard& store = Store();
+    const std::lock_guard lock(store.mutex);
+    store.handler = handler;
+    store.handlerContext = context;
 }
 
 BOOL EmptyClipboard() {
@@ -584,6 +614,7 @@ BOOL EmptyClipboard() {
     for (const auto& item : store.items)
         DeleteObject(static_cast<HGDIOBJ>(item.second));
     store.items.clear();
+    ++store.sequence;
     return TRUE;
 }
 
@@ -601,6 +632,7 @@ HANDLE SetClipboardData(UINT format, HANDLE data) {
         HANDLE& slot = store.items[format];
         if (slot && slot != data) DeleteObject(static_cast<HGDIOBJ>(slot));
         slot = data;
+        ++store.sequence;
     } catch (const std::bad_alloc&) {
         return nullptr;
     }

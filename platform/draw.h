@@ -127,7 +127,7 @@ int StretchSourceIndex(int d, int s, int dCount, bool rows);
 // deletable while selected. FillRect and FrameRect also take a system colour index plus one in
 // place of a brush, as on Windows. The null brush paints nothing.
 HBRUSH CreateSolidBrush(COLORREF colour);
-HGDIOBJ GetStockObject(int object); // the stock brushes; never deleted
+HGDIOBJ GetStockObject(int object); // brushes here, pens in lines.h, fonts in text.h; never deleted
 int FillRect(HDC hdc, const RECT* rect, HBRUSH brush);
 int FrameRect(HDC hdc, const RECT* rect, HBRUSH brush);
 BOOL PatBlt(HDC hdc, int x, int y, int width, int height, DWORD rop);
@@ -152,6 +152,11 @@ BOOL EmptyClipboard();
 HANDLE SetClipboardData(UINT format, HANDLE data);
 HANDLE GetClipboardData(UINT format);
 BOOL IsClipboardFormatAvailable(UINT format);
+// Counts the changes of the store's content (emptying, setting).
+DWORD GetClipboardSequenceNumber();
+// Not a Windows call: the stand-in for a clipboard-update listener. The handler runs after
+// CloseClipboard whenever the content changed while the clipboard was open; null removes it.
+void SetClipboardUpdateHandler(void (*handler)(void* context), void* context);
 
 // System colours with the usual Windows defaults (COLOR_WINDOW white, COLOR_BTNFACE 0xF0F0F0 and so
 // on); 0 for an unknown index.

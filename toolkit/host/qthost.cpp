@@ -10,6 +10,7 @@
 
 #include "platform/text.h"
 #include "toolkit/controls/forms.h"
+#include "toolkit/host/qtclipboard.h"
 #include "toolkit/host/qtform.h"
 
 void GuardedCall(const std::function<void()>& call) {
@@ -37,11 +38,14 @@ void AddPlatformFonts() {
 
 TQtHost::TQtHost(int& argc, char** argv) : FApplication(std::make_unique<QApplication>(argc, argv)) {
     AddPlatformFonts();
+    FClipboard = std::make_unique<TQtClipboardBridge>();
     // The last window closing is the application's business, not Qt's.
     QApplication::setQuitOnLastWindowClosed(false);
 }
 
-TQtHost::~TQtHost() = default;
+TQtHost::~TQtHost() {
+    FClipboard.reset(); // before the application object it listens to
+}
 
 std::unique_ptr<TFormPeer> TQtHost::CreateFormPeer(TForm& form) {
     return std::make_unique<TQtFormPeer>(form);

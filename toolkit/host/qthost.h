@@ -10,6 +10,7 @@
 #include "toolkit/controls/host.h"
 
 class QApplication;
+class TQtClipboardBridge;
 
 class TQtHost : public THost {
 public:
@@ -30,6 +31,7 @@ public:
 
 private:
     std::unique_ptr<QApplication> FApplication;
+    std::unique_ptr<TQtClipboardBridge> FClipboard;
 };
 
 // Runs a call that came from Qt into the toolkit; an exception it raises is reported through the
