@@ -7,6 +7,8 @@ packages=(
     zlib1g-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     libpng-dev libspng-dev libpixman-1-dev
+    libfreetype-dev libfontconfig-dev fonts-wine fonts-dejavu-core
+    qt6-base-dev xvfb x11-utils
     clang libclang-rt-14-dev
 )
 
