@@ -14,6 +14,7 @@
 #include <mutex>
 #include <new>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "platform/gdi_internal.h"
@@ -27,10 +28,12 @@ using gdi_internal::DibStride;
 using gdi_internal::IsSupportedBitCount;
 
 using gdi_internal::DibSection;
+using gdi_internal::Font;
 using gdi_internal::MakeDib;
 using gdi_internal::MemoryDC;
 using gdi_internal::Objects;
 using gdi_internal::Palette;
+using gdi_internal::Pen;
 using gdi_internal::Registry;
 
 std::atomic<std::size_t> sectionLimit{std::size_t{1} << 30};
@@ -87,8 +90,31 @@ Registry::Registry() {
         brush->hollow = i == NULL_BRUSH;
         brush->stock = true;
         stockBrushes[i] = brush.get();
+        stockObjects[i] = brush.get();
         brushes.emplace(brush.get(), std::move(brush));
     }
+    // The stock pens: white, black, and the null one.
+    constexpr std::array<COLORREF, 3> kPenColours = {RGB(255, 255, 255), RGB(0, 0, 0), RGB(0, 0, 0)};
+    for (std::size_t i = 0; i < kPenColours.size(); ++i) {
+        auto pen = std::make_unique<Pen>();
+        pen->colour = kPenColours[i];
+        pen->style = i + WHITE_PEN == NULL_PEN ? PS_NULL : PS_SOLID;
+        pen->stock = true;
+        stockPens[i] = pen.get();
+        stockObjects[i + WHITE_PEN] = pen.get();
+        pens.emplace(pen.get(), std::move(pen));
+    }
+    // The default GUI font, selected into every new context.
+    auto font = std::make_unique<Font>();
+    font->description.lfHeight = -11;
+    font->description.lfWeight = FW_NORMAL;
+    font->description.lfCharSet = DEFAULT_CHARSET;
+    std::memcpy(font->description.lfFaceName, "Tahoma", sizeof("Tahoma"));
+    font->stock = true;
+    stockFont = font.get();
+    stockObjects[DEFAULT_GUI_FONT] = font.get();
+    fonts.emplace(font.get(), std::move(font));
+    stockObjects[DEFAULT_PALETTE] = stockPalette;
 }
 
 Registry& Objects() {
@@ -137,6 +163,8 @@ HDC CreateCompatibleDC(HDC) {
         const std::lock_guard lock(objects.mutex);
         dc->palette = objects.stockPalette;
         dc->brush = objects.stockBrushes[WHITE_BRUSH];
+        dc->font = objects.stockFont;
+        dc->pen = objects.stockPens[BLACK_PEN - WHITE_PEN];
         objects.bitmaps.emplace(defaultBitmap, std::move(dib));
         try {
             objects.dcs.emplace(handle, std::move(dc));
@@ -146,6 +174,8 @@ HDC CreateCompatibleDC(HDC) {
         }
         ++objects.stockPalette->selections;
         ++handle->brush->selections;
+        ++handle->font->selections;
+        ++handle->pen->selections;
         return handle;
     } catch (const std::bad_alloc&) {
         return nullptr;
@@ -161,6 +191,8 @@ BOOL DeleteDC(HDC hdc) {
     dc->bitmap->selectedInto = nullptr;
     --dc->palette->selections;
     --dc->brush->selections;
+    --dc->font->selections;
+    --dc->pen->selections;
     objects.bitmaps.erase(dc->defaultBitmap);
     objects.dcs.erase(hdc);
     return TRUE;
@@ -176,6 +208,18 @@ HGDIOBJ SelectObject(HDC hdc, HGDIOBJ obj) {
         --previous->selections;
         ++brush->selections;
         dc->brush = brush;
+        return previous;
+    }
+    if (Font* font = objects.FindFont(obj)) {
+        Font* previous = std::exchange(dc->font, font);
+        --previous->selections;
+        ++font->selections;
+        return previous;
+    }
+    if (Pen* pen = objects.FindPen(obj)) {
+        Pen* previous = std::exchange(dc->pen, pen);
+        --previous->selections;
+        ++pen->selections;
         return previous;
     }
     DibSection* bitmap = objects.FindBitmap(obj);
@@ -206,6 +250,16 @@ BOOL DeleteObject(HGDIOBJ obj) {
     if (const gdi_internal::Brush* brush = objects.FindBrush(obj)) {
         if (brush->stock || brush->selections > 0) return FALSE;
         objects.brushes.erase(obj);
+        return TRUE;
+    }
+    if (const Font* font = objects.FindFont(obj)) {
+        if (font->stock || font->selections > 0) return FALSE;
+        objects.fonts.erase(obj);
+        return TRUE;
+    }
+    if (const Pen* pen = objects.FindPen(obj)) {
+        if (pen->stock || pen->selections > 0) return FALSE;
+        objects.pens.erase(obj);
         return TRUE;
     }
     return FALSE;
@@ -336,6 +390,21 @@ int GetObjectA(HGDIOBJ obj, int size, void* buffer) {
         if (size < needed) return 0;
         const auto count = static_cast<WORD>(palette->entries.size());
         std::memcpy(buffer, &count, sizeof(count));
+        return needed;
+    }
+    if (const Font* font = objects.FindFont(obj)) {
+        constexpr int needed = sizeof(LOGFONTA);
+        if (!buffer) return needed;
+        if (size < needed) return 0;
+        std::memcpy(buffer, &font->description, sizeof(LOGFONTA));
+        return needed;
+    }
+    if (const Pen* pen = objects.FindPen(obj)) {
+        constexpr int needed = sizeof(LOGPEN);
+        if (!buffer) return needed;
+        if (size < needed) return 0;
+        const LOGPEN record{static_cast<UINT>(pen->style), POINT{pen->width, 0}, pen->colour};
+        std::memcpy(buffer, &record, sizeof(record));
         return needed;
     }
     return 0;
@@ -476,5 +545,6 @@ std::size_t GdiObjectCount() {
     Registry& objects = Objects();
     std::lock_guard lock(objects.mutex);
     return objects.bitmaps.size() + objects.palettes.size() - 1 + objects.dcs.size() +
-           objects.brushes.size() - objects.stockBrushes.size();
+           objects.brushes.size() - objects.stockBrushes.size() + objects.fonts.size() - 1 +
+           objects.pens.size() - objects.stockPens.size();
 }

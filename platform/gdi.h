@@ -8,9 +8,9 @@
 // palette selected, as on Windows.
 HDC CreateCompatibleDC(HDC hdc);
 BOOL DeleteDC(HDC hdc);
-// Selects a bitmap (or a brush, see draw.h) into a memory device context and returns the one it
-// replaces (null on failure, for instance a bitmap already selected elsewhere). Palettes go
-// through SelectPalette.
+// Selects a bitmap (or a brush, pen or font: see draw.h, lines.h, text.h) into a memory device
+// context and returns the one it replaces (null on failure, for instance a bitmap already selected
+// elsewhere). Palettes go through SelectPalette.
 HGDIOBJ SelectObject(HDC hdc, HGDIOBJ obj);
 // Fails (FALSE) while the object is selected into a device context, and for unknown handles.
 BOOL DeleteObject(HGDIOBJ obj);
@@ -63,8 +63,8 @@ HPALETTE GetStockPalette();
 
 constexpr COLORREF CLR_INVALID = 0xFFFFFFFFu;
 
-// Live device contexts, bitmaps, palettes and brushes (stock objects not counted). Not a Windows call:
-// tests use it to show that nothing is left behind.
+// Live device contexts, bitmaps, palettes, brushes, pens and fonts (stock objects not counted). Not a Windows
+// call: tests use it to show that nothing is left behind.
 std::size_t GdiObjectCount();
 
 // Platform-internal views used by other stand-ins (block transfers, text); not Windows calls.

@@ -12,7 +12,13 @@
 #include <vector>
 
 #include "platform/draw.h"
+#include "platform/lines.h"
+#include "platform/text.h"
 #include "platform/wintypes.h"
+
+namespace text_internal {
+class RealizedFont;
+}
 
 namespace gdi_internal {
 
@@ -161,6 +167,22 @@ struct Brush final : GdiBrush {
     int selections = 0; // device contexts that hold it; deletable only at 0
 };
 
+// A logical font; the glyphs behind it are found on first use and belong to the font cache.
+struct Font final : GdiFont {
+    LOGFONTA description{};
+    text_internal::RealizedFont* realized = nullptr;
+    bool stock = false;
+    int selections = 0; // device contexts that hold it; deletable only at 0
+};
+
+struct Pen final : GdiPen {
+    int style = PS_SOLID;
+    int width = 1;
+    COLORREF colour = 0;
+    bool stock = false;
+    int selections = 0; // device contexts that hold it; deletable only at 0
+};
+
 struct MemoryDC final : GdiDC {
     DibSection* defaultBitmap = nullptr;
     DibSection* bitmap = nullptr;
@@ -172,6 +194,10 @@ struct MemoryDC final : GdiDC {
     POINT origin{0, 0}; // viewport origin: device = logical + origin
     bool clipped = false;
     RECT clip{0, 0, 0, 0}; // device coordinates, meaningful when clipped
+    Font* font = nullptr;  // the stock font at first
+    Pen* pen = nullptr;    // the black stock pen at first
+    int backgroundMode = OPAQUE;
+    POINT position{0, 0}; // current position of MoveToEx and LineTo, logical
 };
 
 // All live objects, keyed by handle. One mutex guards it so the calls are safe from any thread.
@@ -182,14 +208,21 @@ struct Registry {
     Palette* FindPalette(const void* handle) const { return Find(palettes, handle); }
     Brush* FindBrush(const void* handle) const { return Find(brushes, handle); }
     MemoryDC* FindDC(const void* handle) const { return Find(dcs, handle); }
+    Font* FindFont(const void* handle) const { return Find(fonts, handle); }
+    Pen* FindPen(const void* handle) const { return Find(pens, handle); }
 
     std::mutex mutex;
     std::unordered_map<const void*, std::unique_ptr<DibSection>> bitmaps;
     std::unordered_map<const void*, std::unique_ptr<Palette>> palettes;
     std::unordered_map<const void*, std::unique_ptr<Brush>> brushes;
     std::unordered_map<const void*, std::unique_ptr<MemoryDC>> dcs;
+    std::unordered_map<const void*, std::unique_ptr<Font>> fonts;
+    std::unordered_map<const void*, std::unique_ptr<Pen>> pens;
     Palette* stockPalette = nullptr;
     std::array<Brush*, 6> stockBrushes{}; // indexed by WHITE_BRUSH .. NULL_BRUSH
+    std::array<Pen*, 3> stockPens{};      // indexed by WHITE_PEN - WHITE_PEN .. NULL_PEN - WHITE_PEN
+    Font* stockFont = nullptr;
+    std::array<GdiObject*, DEFAULT_GUI_FONT + 1> stockObjects{}; // GetStockObject's table; gaps null
 
 private:
     template <class Map>

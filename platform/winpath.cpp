@@ -124,6 +124,6 @@ std::optional<std::string> FromWindowsPath(const std::string& windowsPath) {
         }
         result = std::move(exact);
     }
-    if (result.empty()) result = ".";
+    if (result.empty()) return std::string(1, '.');
     return result;
 }

@@ -1,15 +1,17 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang and runs them for the given number of seconds in all
-# (default 60): two thirds for the PNG reader, seeded with the standard PNG test images, and the
-# rest for the BMP reader, seeded with small bitmaps written here. Any finding fails the run.
+# (default 60): half for the PNG reader, seeded with the standard PNG test images, a quarter for the
+# BMP reader, seeded with small bitmaps written here, and the rest for the window-description
+# reader, seeded with a small description written here. Any finding fails the run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds="${1:-60}"
-png_seconds=$((seconds * 2 / 3))
-bmp_seconds=$((seconds - png_seconds))
+png_seconds=$((seconds / 2))
+bmp_seconds=$((seconds / 4))
+form_seconds=$((seconds - png_seconds - bmp_seconds))
 bash scripts/install-deps.sh
 cmake --preset fuzz
-cmake --build --preset fuzz -j"$(nproc)" --target fuzz_read_png fuzz_read_bmp
+cmake --build --preset fuzz -j"$(nproc)" --target fuzz_read_png fuzz_read_bmp fuzz_read_formdata
 
 corpus=build/fuzz/corpus
 mkdir -p "$corpus"
@@ -48,3 +50,19 @@ bmp "$bmp_seeds/rle8.bmp" 8 4 2 1 "03 01 00 00 00 03 05 06 07 00 00 02 01 00 00 
 bmp "$bmp_seeds/rle4.bmp" 4 4 2 2 "04 12 00 00 00 03 34 50 00 02 01 00 00 01"
 ASAN_OPTIONS=detect_leaks=1 ./build/fuzz/fuzz/fuzz_read_bmp -artifact_prefix=build/fuzz/bmp- -max_total_time="$bmp_seconds" \
     -rss_limit_mb=2048 -max_len=65536 -print_final_stats=1 "$bmp_corpus" "$bmp_seeds"
+
+# Window-description seeds: a window with one value of every kind and a picture child, and an empty one.
+name() { # text: a length byte, then the text, as \x escapes
+    printf '\\x%02x%s' "${#1}" "$1"
+}
+form_seeds=build/fuzz/form-seeds
+form_corpus=build/fuzz/form-corpus
+mkdir -p "$form_seeds" "$form_corpus"
+printf '%b' "TPF0$(name TForm4)$(name Form4)$(name Left)\x02\xf5$(name Width)\x03\xff\x00$(name Tag)\x04\x70\x11\x01\x00\
+$(name Caption)\x06$(name Vorlanth)$(name BorderStyle)\x07$(name bsNone)$(name OldCreateOrder)\x08$(name Visible)\x09\
+$(name BorderIcons)\x0b$(name biSystemMenu)$(name biMinimize)\x00\x00\
+$(name TImage)$(name Image1)$(name Picture.Data)\x0a$(le 15 4)$(name TBitmap)$(le 3 4)BM\x00\x00\x00\x00" \
+    >"$form_seeds/window.bin"
+printf '%b' "TPF0$(name TForm)\x00\x00\x00" >"$form_seeds/empty.bin"
+ASAN_OPTIONS=detect_leaks=1 ./build/fuzz/fuzz/fuzz_read_formdata -artifact_prefix=build/fuzz/form- \
+    -max_total_time="$form_seconds" -rss_limit_mb=2048 -max_len=65536 -print_final_stats=1 "$form_corpus" "$form_seeds"

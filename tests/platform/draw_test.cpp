@@ -483,7 +483,8 @@ TEST(Brushes, FillFrameAndStockRules) {
     EXPECT_EQ(SelectObject(s.get(), white), red.get());
     for (int stock = WHITE_BRUSH; stock <= NULL_BRUSH; ++stock)
         EXPECT_FALSE(DeleteObject(GetStockObject(stock)));
-    EXPECT_EQ(GetStockObject(NULL_BRUSH + 1), nullptr);
+    EXPECT_EQ(GetStockObject(9), nullptr); // a gap between the stock pens and fonts
+    EXPECT_EQ(GetStockObject(-1), nullptr);
     EXPECT_EQ(GetStockObject(GRAY_BRUSH), GetStockObject(GRAY_BRUSH));
 
     EXPECT_EQ(SetPixel(s.get(), 5, 0, kRed), CLR_INVALID);
