@@ -22,21 +22,15 @@ namespace {
 
 using draw_internal::Area;
 using draw_internal::Job;
+using draw_internal::Locked;
 using draw_internal::Plane;
 using draw_internal::PlaneOf;
+using draw_internal::Visible;
 using gdi_internal::Brush;
 using gdi_internal::DibSection;
 using gdi_internal::MemoryDC;
 using gdi_internal::Objects;
 using gdi_internal::Registry;
-
-// Runs f on the registry under its lock.
-template <class F>
-auto Locked(F&& f) {
-    Registry& objects = Objects();
-    const std::lock_guard lock(objects.mutex);
-    return f(objects);
-}
 
 // A device-dependent bitmap: top-down rows, monochrome ones with the black and white table.
 // Zero-sized requests give a 1 x 1 monochrome bitmap, as on Windows.
@@ -64,18 +58,6 @@ HBITMAP Register(Registry& objects, std::unique_ptr<DibSection> dib) {
 
 Area Whole(const Plane& plane) {
     return {0, 0, plane.width, plane.height};
-}
-
-// The part of a context's bitmap that drawing may touch, in device coordinates.
-Area Visible(const MemoryDC& dc) {
-    Area area{0, 0, dc.bitmap->width, dc.bitmap->height};
-    if (dc.clipped) {
-        area.left = std::max<std::int64_t>(area.left, dc.clip.left);
-        area.top = std::max<std::int64_t>(area.top, dc.clip.top);
-        area.right = std::min<std::int64_t>(area.right, dc.clip.right);
-        area.bottom = std::min<std::int64_t>(area.bottom, dc.clip.bottom);
-    }
-    return area;
 }
 
 bool Empty(const Area& area) {

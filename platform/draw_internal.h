@@ -2,8 +2,10 @@
 // fill. Not for code above the platform.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
 
 #include "platform/draw.h"
 #include "platform/gdi_internal.h"
@@ -30,6 +32,26 @@ struct Area {
     std::int64_t right = 0;
     std::int64_t bottom = 0;
 };
+
+// Runs f on the object registry under its lock.
+template <class F>
+auto Locked(F&& f) {
+    gdi_internal::Registry& objects = gdi_internal::Objects();
+    const std::lock_guard lock(objects.mutex);
+    return f(objects);
+}
+
+// The part of a context's bitmap that drawing may touch, in device coordinates.
+inline Area Visible(const gdi_internal::MemoryDC& dc) {
+    Area area{0, 0, dc.bitmap->width, dc.bitmap->height};
+    if (dc.clipped) {
+        area.left = std::max<std::int64_t>(area.left, dc.clip.left);
+        area.top = std::max<std::int64_t>(area.top, dc.clip.top);
+        area.right = std::min<std::int64_t>(area.right, dc.clip.right);
+        area.bottom = std::min<std::int64_t>(area.bottom, dc.clip.bottom);
+    }
+    return area;
+}
 
 // One transfer onto dst: the destination rectangle (x, y, width, height) takes the source
 // rectangle (sx, sy, sw, sh) scaled by StretchSourceIndex, all in device coordinates. A negative

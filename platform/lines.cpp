@@ -16,30 +16,13 @@
 namespace {
 
 using draw_internal::Area;
+using draw_internal::Locked;
 using draw_internal::Plane;
+using draw_internal::Visible;
 using gdi_internal::MemoryDC;
 using gdi_internal::Objects;
 using gdi_internal::Pen;
 using gdi_internal::Registry;
-
-template <class F>
-auto Locked(F&& f) {
-    Registry& objects = Objects();
-    const std::lock_guard lock(objects.mutex);
-    return f(objects);
-}
-
-// The part of a context's bitmap that drawing may touch, in device coordinates.
-Area Visible(const MemoryDC& dc) {
-    Area area{0, 0, dc.bitmap->width, dc.bitmap->height};
-    if (dc.clipped) {
-        area.left = std::max<std::int64_t>(area.left, dc.clip.left);
-        area.top = std::max<std::int64_t>(area.top, dc.clip.top);
-        area.right = std::min<std::int64_t>(area.right, dc.clip.right);
-        area.bottom = std::min<std::int64_t>(area.bottom, dc.clip.bottom);
-    }
-    return area;
-}
 
 // Paints a device rectangle in one colour; empty rectangles paint nothing.
 void Paint(const MemoryDC& dc, const Area& visible, std::int64_t x, std::int64_t y, std::int64_t width,

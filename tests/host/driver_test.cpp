@@ -9,26 +9,13 @@
 
 #include "launcher/launch.h"
 #include "platform/winpath.h"
+#include "support/command.h"
 
 namespace {
 
-struct TRun {
-    int ExitCode = -1;
-    std::string Output;
-};
-
-TRun RunDriver(const std::string& button) {
-    const std::string command = std::string("QT_QPA_PLATFORM=offscreen '") + LAUNCHER_DRIVER_PATH + "' " +
-                                button + " --record 2>/dev/null";
-    TRun run;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) return run;
-    std::array<char, 512> buffer{};
-    while (fgets(buffer.data(), buffer.size(), pipe) != nullptr)
-        run.Output += buffer.data();
-    const int status = pclose(pipe);
-    run.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
+testsupport::CommandResult RunDriver(const std::string& button) {
+    return testsupport::RunCommand(std::string("QT_QPA_PLATFORM=offscreen '") + LAUNCHER_DRIVER_PATH + "' " +
+                                   button + " --record 2>/dev/null");
 }
 
 TEST(LauncherProcess, EachButtonEndsOrRequestsAsItShould) {
@@ -43,9 +30,9 @@ TEST(LauncherProcess, EachButtonEndsOrRequestsAsItShould) {
         {"exit", ""},
     };
     for (const auto& c : cases) {
-        const TRun run = RunDriver(c.button);
-        EXPECT_EQ(run.ExitCode, 0) << c.button;
-        EXPECT_EQ(run.Output, c.output) << c.button;
+        const auto run = RunDriver(c.button);
+        EXPECT_EQ(run.exitCode, 0) << c.button;
+        EXPECT_EQ(run.out, c.output) << c.button;
     }
 }
 

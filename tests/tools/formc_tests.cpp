@@ -2,6 +2,8 @@
 // back with the library's reader and printed back with --dump.
 #include <gtest/gtest.h>
 
+#include "support/command.h"
+
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -20,23 +22,10 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 namespace fs = std::filesystem;
 
-struct Result {
-    int exitCode;
-    std::string out; // stdout and stderr together
-};
+using Result = testsupport::CommandResult;
 
 Result RunFormc(const std::string& arguments) {
-    const std::string command = std::string(FORMC_PATH) + " " + arguments + " 2>&1";
-    FILE* pipe = popen(command.c_str(), "r");
-    Result r{-1, {}};
-    if (pipe == nullptr) return r;
-    char buffer[4096];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        r.out.append(buffer, n);
-    const int status = pclose(pipe);
-    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return r;
+    return testsupport::RunCommand(std::string(FORMC_PATH) + " " + arguments + " 2>&1");
 }
 
 const Bytes kBmp = {'B', 'M', 30, 0, 0, 0, 0, 0, 0, 0,  26, 0, 0, 0,   12,

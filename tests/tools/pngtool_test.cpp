@@ -1,6 +1,8 @@
 // pngtool's output is a contract: these tests pin its formats and exit codes.
 #include <gtest/gtest.h>
 
+#include "support/command.h"
+
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -18,23 +20,10 @@ using namespace pngtest;
 
 namespace {
 
-struct Result {
-    int exitCode;
-    std::string out;
-};
+using Result = testsupport::CommandResult;
 
 Result RunTool(const std::string& arguments) {
-    const std::string command = std::string(PNGTOOL_PATH) + " " + arguments + " 2>/dev/null";
-    FILE* pipe = popen(command.c_str(), "r");
-    Result r{-1, {}};
-    if (pipe == nullptr) return r;
-    char buffer[4096];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        r.out.append(buffer, n);
-    const int status = pclose(pipe);
-    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return r;
+    return testsupport::RunCommand(std::string(PNGTOOL_PATH) + " " + arguments + " 2>/dev/null");
 }
 
 std::vector<std::string> Lines(const std::string& text) {
