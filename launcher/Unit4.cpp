@@ -46,7 +46,7 @@ void TForm4::BindControl(const std::string& name, TControl* control) {
     else if (name == "Image2")
         Image2 = dynamic_cast<TImage*>(control);
     else if (name == "PNGButton1")
-        PNGButton1 = control;
+        PNGButton1 = dynamic_cast<TPNGButton*>(control);
     else if (name == "Button1")
         Button1 = dynamic_cast<TButton*>(control);
     else if (name == "Button2")

@@ -3,6 +3,7 @@
 // stored in the program (Unit4.form).
 #pragma once
 
+#include "pngbutton/pngextra.h"
 #include "toolkit/controls/extctrls.h"
 #include "toolkit/controls/forms.h"
 #include "toolkit/controls/stdctrls.h"
@@ -13,7 +14,7 @@ public:
 
     TImage* Image1 = nullptr;
     TImage* Image2 = nullptr;
-    TControl* PNGButton1 = nullptr;
+    TPNGButton* PNGButton1 = nullptr;
     TButton* Button1 = nullptr;
     TButton* Button2 = nullptr;
     TButton* Button3 = nullptr;

@@ -7,6 +7,7 @@
 
 #include "launcher/Unit4.h"
 #include "png/pngobject.h"
+#include "pngbutton/pngextra.h"
 #include "toolkit/controls/reader.h"
 #include "toolkit/core/picture.h"
 #include "toolkit/host/qthost.h"
@@ -15,6 +16,7 @@ int RunLauncher(int& argc, char** argv, const std::function<void()>& beforeRun) 
     PictureInitialization();
     ControlsInitialization();
     PngImageInitialization();
+    PngButtonInitialization();
     int exitCode = 0;
     {
         TQtHost host(argc, argv);
@@ -38,6 +40,7 @@ int RunLauncher(int& argc, char** argv, const std::function<void()>& beforeRun) 
         Form4 = nullptr;
         SetHost(nullptr);
     }
+    PngButtonFinalization();
     PngImageFinalization();
     ControlsFinalization();
     PictureFinalization();

@@ -78,6 +78,17 @@ TEST(LauncherDescription, HoldsEveryValueOfTheWindowInStoredOrder) {
         {"Image2",
          "TImage",
          {{"Left", I(0)}, {"Top", I(190)}, {"Width", I(216)}, {"Height", I(12)}, {"AutoSize", B(true)}}},
+        // The hidden PNG button: no caption and no images, so none are stored; its layout and style
+        // have no stored default and always are.
+        {"PNGButton1",
+         "TPNGButton",
+         {{"Left", I(8)},
+          {"Top", I(56)},
+          {"Width", I(23)},
+          {"Height", I(23)},
+          {"Visible", B(false)},
+          {"ButtonLayout", Id("pbsImageAbove")},
+          {"ButtonStyle", Id("pbsDefault")}}},
         {"Button1",
          "TButton",
          {{"Left", I(40)},
@@ -166,9 +177,9 @@ TEST(LauncherDescription, BrokenDescriptionsRaiseTheirErrors) {
         const char* errorClass;
         const char* message;
     } cases[] = {
-        {"unknown class", [](TFormObject& r) { r.Children[2].ClassName = "TMemo"; }, "EReadError",
+        {"unknown class", [](TFormObject& r) { r.Children[3].ClassName = "TMemo"; }, "EReadError",
          "Class TMemo not found"},
-        {"unknown property", [](TFormObject& r) { r.Children[2].Properties[0].Name = "Lefty"; }, "EReadError",
+        {"unknown property", [](TFormObject& r) { r.Children[3].Properties[0].Name = "Lefty"; }, "EReadError",
          "Error reading Form4.Button1.Lefty: Property Lefty does not exist"},
         {"wrong value kind", [](TFormObject& r) { r.Properties[4].Value = I(3); }, "EReadError",
          "Error reading Form4.Caption: Invalid property value"},

@@ -3,6 +3,7 @@
 
 #include "host_support.h"
 #include "png/pngobject.h"
+#include "pngbutton/pngextra.h"
 #include "test_units.h"
 #include "toolkit/controls/reader.h"
 #include "toolkit/core/picture.h"
@@ -24,12 +25,14 @@ void InitializeUnits() {
     PictureInitialization();
     ControlsInitialization();
     PngImageInitialization();
+    PngButtonInitialization();
     TheHost = std::make_unique<TQtHost>(Argc, Argv);
     SetHost(TheHost.get());
 }
 void FinalizeUnits() {
     SetHost(nullptr);
     TheHost.reset();
+    PngButtonFinalization();
     PngImageFinalization();
     ControlsFinalization();
     PictureFinalization();
