@@ -65,8 +65,11 @@ FontChoice FindFont(const std::vector<std::string>& families, const std::string&
 }
 
 Fonts FindAssetFonts() {
-    return {FindFont({"DejaVu Serif", "Liberation Serif", "Noto Serif", "serif"}, "Bold"),
-            FindFont({"DejaVu Sans", "Tahoma", "Liberation Sans", "Roboto", "sans-serif"}, "Book")};
+    Fonts fonts{FindFont({"DejaVu Serif", "Liberation Serif", "Noto Serif", "serif"}, "Bold"),
+                FindFont({"DejaVu Sans", "Tahoma", "Liberation Sans", "Roboto", "sans-serif"}, "Book")};
+    // The choices hold copies of what they need; fontconfig's own state can go.
+    FcFini();
+    return fonts;
 }
 
 struct Font::Handles {

@@ -107,8 +107,9 @@ std::vector<std::array<int, 3>> Quantise(std::vector<std::array<int, 3>> colours
                        : a < b;
         });
         const std::size_t middle = box.begin + (box.end - box.begin) / 2;
-        boxes.push_back({middle, box.end});
-        box.end = middle;
+        const std::size_t end = box.end;
+        box.end = middle; // before push_back, which may move the boxes
+        boxes.push_back({middle, end});
     }
     std::vector<std::array<int, 3>> table;
     for (const Box& b : boxes) {
