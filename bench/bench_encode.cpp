@@ -40,8 +40,9 @@
 
 namespace {
 
+using bench::MakePhotoSamples;
 using bench::TCapturingReporter;
-using bench::TPhotoField;
+using bench::TPhotoSamples;
 using Bytes = std::vector<std::uint8_t>;
 
 struct TTestImage {
@@ -77,27 +78,10 @@ const TSetting kSettings[] = {
 constexpr int kLevel = 7;
 
 std::vector<TTestImage> MakeImages(std::int32_t side) {
-    TPhotoField field(side, side, 0x5EED2024ull);
-    const std::size_t w = std::size_t(side);
-    auto rgba8 = std::make_shared<Bytes>(w * w * 4);
-    auto rgb8 = std::make_shared<Bytes>(w * w * 3);
-    auto rgb16 = std::make_shared<Bytes>(w * w * 6);
-    std::vector<std::uint16_t> row(w * 4);
-    for (std::int32_t y = 0; y < side; ++y) {
-        field.Row(y, row.data());
-        std::uint8_t* a = rgba8->data() + std::size_t(y) * w * 4;
-        std::uint8_t* b = rgb8->data() + std::size_t(y) * w * 3;
-        std::uint8_t* c = rgb16->data() + std::size_t(y) * w * 6;
-        for (std::size_t x = 0; x < w; ++x) {
-            for (std::size_t k = 0; k < 4; ++k)
-                a[4 * x + k] = std::uint8_t(row[4 * x + k] >> 8);
-            for (std::size_t k = 0; k < 3; ++k) {
-                b[3 * x + k] = std::uint8_t(row[4 * x + k] >> 8);
-                c[6 * x + 2 * k] = std::uint8_t(row[4 * x + k] >> 8);
-                c[6 * x + 2 * k + 1] = std::uint8_t(row[4 * x + k] & 0xFF);
-            }
-        }
-    }
+    const TPhotoSamples samples = MakePhotoSamples(side);
+    const auto& rgba8 = samples.Rgba8;
+    const auto& rgb8 = samples.Rgb8;
+    const auto& rgb16 = samples.Rgb16;
     std::vector<TTestImage> images(4);
     images[0] = {"rgba8", side, side, 6, 8, false, rgba8, {}};
     images[1] = {"rgb8", side, side, 2, 8, false, rgb8, {}};

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace bench {
@@ -137,5 +138,36 @@ private:
     std::vector<float> FOffsets;
     std::vector<std::uint8_t> FHoles;
 };
+
+// One photo-like field as the PNG sample layouts the benchmarks encode: 8-bit RGBA, 8-bit RGB and
+// 16-bit RGB (big-endian), rows top to bottom.
+struct TPhotoSamples {
+    std::shared_ptr<const std::vector<std::uint8_t>> Rgba8, Rgb8, Rgb16;
+};
+
+inline TPhotoSamples MakePhotoSamples(std::int32_t side) {
+    TPhotoField field(side, side, 0x5EED2024ull);
+    const std::size_t w = std::size_t(side);
+    auto rgba8 = std::make_shared<std::vector<std::uint8_t>>(w * w * 4);
+    auto rgb8 = std::make_shared<std::vector<std::uint8_t>>(w * w * 3);
+    auto rgb16 = std::make_shared<std::vector<std::uint8_t>>(w * w * 6);
+    std::vector<std::uint16_t> row(w * 4);
+    for (std::int32_t y = 0; y < side; ++y) {
+        field.Row(y, row.data());
+        std::uint8_t* a = rgba8->data() + std::size_t(y) * w * 4;
+        std::uint8_t* b = rgb8->data() + std::size_t(y) * w * 3;
+        std::uint8_t* c = rgb16->data() + std::size_t(y) * w * 6;
+        for (std::size_t x = 0; x < w; ++x) {
+            for (std::size_t k = 0; k < 4; ++k)
+                a[4 * x + k] = std::uint8_t(row[4 * x + k] >> 8);
+            for (std::size_t k = 0; k < 3; ++k) {
+                b[3 * x + k] = std::uint8_t(row[4 * x + k] >> 8);
+                c[6 * x + 2 * k] = std::uint8_t(row[4 * x + k] >> 8);
+                c[6 * x + 2 * k + 1] = std::uint8_t(row[4 * x + k] & 0xFF);
+            }
+        }
+    }
+    return {rgba8, rgb8, rgb16};
+}
 
 } // namespace bench
