@@ -66,6 +66,12 @@ TEST_F(GameFolder, NativeGameStartsInItsDataFolder) {
     }
 }
 
+TEST_F(GameFolder, StartGameEndsTheLauncherEvenWhenTheGameIsMissing) {
+    // No data/Vorlanth.exe: the shell's request fails, and the launcher still closes normally.
+    ASSERT_FALSE(fs::exists(Folder / "data" / "Vorlanth.exe"));
+    EXPECT_EQ(Run("start"), 0);
+}
+
 TEST_F(GameFolder, WindowsGameAndFixGoThroughWine) {
     WriteFile(Folder / "data" / "Vorlanth.exe", std::string("MZ\x90\0\x03\0", 6), false);
     const char* path = std::getenv("PATH");
