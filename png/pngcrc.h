@@ -3,10 +3,18 @@
 
 #include <cstdint>
 
+class TStream;
+
 // Runs the PNG CRC register over count bytes, with no inversion of its own: a chunk's CRC is
 // UpdatePngCrc(UpdatePngCrc(0xFFFFFFFF, type, 4), data, length) ^ 0xFFFFFFFF. A count of 0 or
 // less leaves crc unchanged.
 std::uint32_t UpdatePngCrc(std::uint32_t crc, const void* bytes, std::int32_t count);
+
+// The CRC of a chunk: over its four type bytes, then its length data bytes.
+std::uint32_t ChunkCrc(const std::uint8_t* typeCode, const std::uint8_t* data, std::int32_t length);
+// Writes one chunk frame: length, type, data and CRC.
+void WriteChunkFrame(TStream& stream, const std::uint8_t* typeCode, const std::uint8_t* data,
+                     std::int32_t length);
 
 // Reverses the four bytes of a 32-bit value.
 constexpr std::uint32_t SwapBytes32(std::uint32_t v) {
