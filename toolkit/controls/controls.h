@@ -142,7 +142,6 @@ public:
     // Repaints the control's rectangle now: the form's background, the controls beneath, then
     // this control (and those above it), before returning.
     void Invalidate() override;
-    void Repaint() { Invalidate(); }
 
 protected:
     void BoundsChanged(const TRect& previous) override;

@@ -42,11 +42,7 @@ TForm::~TForm() {
     FHover = nullptr;
     FControls.clear();
     FPeer.reset();
-    if (FBufferDC != nullptr) {
-        SelectObject(FBufferDC, FBufferOld);
-        DeleteDC(FBufferDC);
-    }
-    if (FBuffer != nullptr) DeleteObject(FBuffer);
+    ReleaseBuffer();
 }
 
 void TForm::Create() {
@@ -159,15 +155,19 @@ void TForm::BoundsChanged(const TRect& previous) {
     if (FPeer) FPeer->SetBounds(BoundsRect());
 }
 
-void TForm::RebuildBuffer() {
+void TForm::ReleaseBuffer() {
     if (FBufferDC != nullptr) {
         SelectObject(FBufferDC, FBufferOld);
         DeleteDC(FBufferDC);
-        FBufferDC = nullptr;
     }
     if (FBuffer != nullptr) DeleteObject(FBuffer);
+    FBufferDC = nullptr;
     FBuffer = nullptr;
     FBufferBits = nullptr;
+}
+
+void TForm::RebuildBuffer() {
+    ReleaseBuffer();
     if (Width() <= 0 || Height() <= 0) return;
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
@@ -177,9 +177,13 @@ void TForm::RebuildBuffer() {
     info.bmiHeader.biBitCount = 32;
     void* bits = nullptr;
     FBuffer = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (FBuffer == nullptr) throw EOutOfResources("Not enough storage is available to process this command");
+    if (FBuffer == nullptr) throw EOutOfResources();
     FBufferBits = static_cast<std::uint32_t*>(bits);
     FBufferDC = CreateCompatibleDC(nullptr);
+    if (FBufferDC == nullptr) {
+        ReleaseBuffer();
+        throw EOutOfResources();
+    }
     FBufferOld = SelectObject(FBufferDC, FBuffer);
 }
 

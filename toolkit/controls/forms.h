@@ -119,6 +119,7 @@ protected:
 
 private:
     void RebuildBuffer();
+    void ReleaseBuffer();
     void PaintBuffer(const TRect& area);
     TGraphicControl* ControlAt(int x, int y, bool enabledOnly) const;
     void TrackPointer(int x, int y);

@@ -14,7 +14,6 @@ namespace {
 
 constexpr const char* kInvalidBitmap = "Bitmap image is not valid";
 constexpr const char* kUnsupportedFormat = "Unsupported clipboard format";
-constexpr const char* kOutOfResources = "Out of system resources";
 
 [[noreturn]] void InvalidBitmap() {
     throw EInvalidGraphic(kInvalidBitmap);
@@ -116,7 +115,7 @@ HPALETTE PaletteFromColours(const RGBQUAD* colours, DWORD count) {
     for (DWORD i = 0; i < count; ++i)
         log.entries[i] = PALETTEENTRY{colours[i].rgbRed, colours[i].rgbGreen, colours[i].rgbBlue, 0};
     HPALETTE palette = CreatePalette(reinterpret_cast<const LOGPALETTE*>(&log));
-    if (palette == nullptr) throw EOutOfResources(kOutOfResources);
+    if (palette == nullptr) throw EOutOfResources();
     return palette;
 }
 
@@ -130,7 +129,7 @@ HPALETTE CopyPalette(HPALETTE source) {
     log.count = static_cast<WORD>(std::min<UINT>(count, 256));
     std::copy_n(entries.begin(), log.count, log.entries);
     HPALETTE palette = CreatePalette(reinterpret_cast<const LOGPALETTE*>(&log));
-    if (palette == nullptr) throw EOutOfResources(kOutOfResources);
+    if (palette == nullptr) throw EOutOfResources();
     if (count > 256 && ResizePalette(palette, count))
         SetPaletteEntries(palette, 256, count - 256, entries.data() + 256);
     return palette;
@@ -164,7 +163,7 @@ void RenderClipboard(HBITMAP bitmap, HPALETTE palette, HANDLE& data, HPALETTE& p
     paletteCopy = nullptr;
     if (bitmap != nullptr) {
         HBITMAP copy = Duplicate(bitmap);
-        if (copy == nullptr) throw EOutOfResources(kOutOfResources);
+        if (copy == nullptr) throw EOutOfResources();
         TObjectGuard guard(copy);
         paletteCopy = CopyPalette(palette);
         guard.Release();
@@ -177,7 +176,7 @@ void RenderClipboard(HBITMAP bitmap, HPALETTE palette, HANDLE& data, HPALETTE& p
 // Closes the clipboard on scope exit.
 struct TClipboardLock {
     TClipboardLock() {
-        if (!OpenClipboard(nullptr)) throw EOutOfResources("Cannot open clipboard");
+        if (!OpenClipboard(nullptr)) throw EClipboardException();
     }
     TClipboardLock(const TClipboardLock&) = delete;
     TClipboardLock& operator=(const TClipboardLock&) = delete;
@@ -270,7 +269,7 @@ struct TBitmap::TState {
     void EnsureDC() {
         if (dc != nullptr) return;
         dc = CreateCompatibleDC(nullptr);
-        if (dc == nullptr) throw EOutOfResources(kOutOfResources);
+        if (dc == nullptr) throw EOutOfResources();
         canvas.SetHandle(dc);
     }
     void UpdateSize() {
@@ -335,7 +334,7 @@ void TBitmap::SetSize(std::int32_t width, std::int32_t height) {
     }
     BYTE* bits = nullptr;
     HBITMAP fresh = NewSection(32, width, height, nullptr, 0, &bits);
-    if (fresh == nullptr) throw EOutOfResources(kOutOfResources);
+    if (fresh == nullptr) throw EOutOfResources();
     TObjectGuard guard(fresh);
     const std::size_t stride = static_cast<std::size_t>(width) * 4;
     for (std::size_t i = 0; i < stride * static_cast<std::size_t>(height); i += 4)
@@ -429,7 +428,7 @@ void TBitmap::AssignFrom(const TPersistent* source) {
     HBITMAP copy = nullptr;
     if (from.handle != nullptr) {
         copy = Duplicate(from.handle);
-        if (copy == nullptr) throw EOutOfResources(kOutOfResources);
+        if (copy == nullptr) throw EOutOfResources();
     }
     TObjectGuard guard(copy);
     HPALETTE palette = CopyPalette(from.palette);
@@ -649,7 +648,7 @@ void TBitmap::DrawOn(TCanvas& canvas, const TRect& rect) {
         TScratch image(CreateCompatibleBitmap(source, w, h));
         if (!mask.Ok() || !image.Ok()) {
             SetStretchBltMode(target, oldMode);
-            throw EOutOfResources(kOutOfResources);
+            throw EOutOfResources();
         }
         const COLORREF oldSourceBk = SetBkColor(source, ColorToRGB(TransparentColor()));
         BitBlt(mask.DC(), 0, 0, w, h, source, 0, 0, SRCCOPY);

@@ -32,4 +32,18 @@ VORLANTH_DECLARE_EXCEPTION(EReadError, EStreamError);
 VORLANTH_DECLARE_EXCEPTION(EWriteError, EStreamError);
 VORLANTH_DECLARE_EXCEPTION(EInvalidGraphic, Exception);
 VORLANTH_DECLARE_EXCEPTION(EConvertError, Exception);
-VORLANTH_DECLARE_EXCEPTION(EOutOfResources, Exception);
+
+// The platform refused a bitmap, device context or palette; the text is fixed.
+class EOutOfResources : public Exception {
+public:
+    static constexpr const char* Text = "Out of system resources";
+    EOutOfResources() : Exception(Text) {}
+    const char* ClassName() const noexcept override { return "EOutOfResources"; }
+};
+// The clipboard could not be opened; the text is fixed.
+class EClipboardException : public Exception {
+public:
+    static constexpr const char* Text = "Cannot open clipboard";
+    EClipboardException() : Exception(Text) {}
+    const char* ClassName() const noexcept override { return "EClipboardException"; }
+};

@@ -155,7 +155,7 @@ private:
 // Draws the image over a checkerboard of 8 x 8 cells and writes the surface.
 void Draw(TPNGObject& image, const std::string& outName, std::int32_t width, std::int32_t height) {
     TSurface surface(width, height);
-    if (surface.Bits() == nullptr) throw EOutOfResources("The drawing surface could not be made");
+    if (surface.Bits() == nullptr) throw EOutOfResources();
     for (std::int32_t y = 0; y < height; ++y)
         for (std::int32_t x = 0; x < width; ++x) {
             std::uint8_t* p = surface.Bits() + (std::size_t(y) * std::size_t(width) + std::size_t(x)) * 4;
