@@ -43,11 +43,8 @@ private:
     void BuildGrayRamp();
     void NextChunk();
     std::int32_t ReadCompressed(std::uint8_t* destination, std::int32_t count);
-    // Reads, unfilters and stores rows rowStart, rowStart + rowStep, ... of RowLength bytes until the
-    // image or the data ends.
-    void DecodeRows(TRowStoreRoutine store, int rowStart, int rowStep, int columnStart, int columnStep,
-                    std::int32_t width);
-    void DecodeAdam7(TRowStoreRoutine store);
+    // Reads, unfilters and stores the pass's rows of RowLength bytes until the image or the data ends.
+    void DecodeRows(TRowStoreRoutine store, const TPass& pass, std::int32_t width);
     void CheckCrc();
 
     TPNGObject& Owner;
@@ -94,9 +91,15 @@ void TIdatReader::Run(const TChunkTypeCode& typeCode, std::int32_t length) {
         const TRowStore store = SelectRowStore(Header.ColorType, Header.BitDepth, Owner.DecodeGamma.data());
         const auto width = static_cast<std::int32_t>(Header.Width);
         if (Owner.InterlaceMode == 0 && store.Sequential != nullptr)
-            DecodeRows(store.Sequential, 0, 1, 0, 1, width);
-        else if (Owner.InterlaceMode == 1 && store.Interlaced != nullptr)
-            DecodeAdam7(store.Interlaced);
+            DecodeRows(store.Sequential, WholeImage, width);
+        if (Owner.InterlaceMode == 1 && store.Interlaced != nullptr) {
+            for (const TPass& pass : Adam7Passes) {
+                RowLength = PngRowBytes(pass.Width(width), Header.ColorType, Header.BitDepth);
+                // Each pass starts with a zero previous row.
+                std::memset(RowBuffers[1 - CurrentBuffer].get(), 0, static_cast<std::size_t>(RowLength) + 1);
+                if (RowLength != 0) DecodeRows(store.Interlaced, pass, pass.Width(width));
+            }
+        }
     }
     CheckCrc();
 }
@@ -172,28 +175,16 @@ std::int32_t TIdatReader::ReadCompressed(std::uint8_t* destination, std::int32_t
     return count - static_cast<std::int32_t>(z.avail_out);
 }
 
-void TIdatReader::DecodeRows(TRowStoreRoutine store, int rowStart, int rowStep, int columnStart,
-                             int columnStep, std::int32_t width) {
+void TIdatReader::DecodeRows(TRowStoreRoutine store, const TPass& pass, std::int32_t width) {
     const TRowStoreArgs args{Owner.DecodeGamma.data(), RowLength};
     const TChunkIHDR& h = Header;
-    for (std::int32_t y = rowStart; y < Height; y += rowStep) {
+    for (std::int32_t y = pass.RowStart; y < Height; y += pass.RowStep) {
         std::uint8_t* row = RowBuffers[CurrentBuffer].get();
         if (ReadCompressed(row, RowLength + 1) == 0) return;
         Unfilter(row, RowBuffers[1 - CurrentBuffer].get(), RowLength, FilterDistance);
-        store(args, row + 1, h.PixelRow(y), h.LowByteRow(y), h.AlphaRow(y), columnStart, columnStep, width);
+        store(args, row + 1, h.PixelRow(y), h.LowByteRow(y), h.AlphaRow(y), pass.ColumnStart, pass.ColumnStep,
+              width);
         CurrentBuffer = static_cast<std::uint8_t>(1 - CurrentBuffer);
-    }
-}
-
-void TIdatReader::DecodeAdam7(TRowStoreRoutine store) {
-    for (int pass = 0; pass < PngAdam7Passes; ++pass) {
-        const std::int32_t width = PassWidth(static_cast<std::int32_t>(Header.Width), pass);
-        RowLength = PngRowBytes(width, Header.ColorType, Header.BitDepth);
-        // Each pass starts with a zero previous row.
-        std::memset(RowBuffers[1 - CurrentBuffer].get(), 0, static_cast<std::size_t>(RowLength) + 1);
-        if (RowLength == 0) continue;
-        DecodeRows(store, PassRowStart[pass], PassRowStep[pass], PassColumnStart[pass], PassColumnStep[pass],
-                   width);
     }
 }
 

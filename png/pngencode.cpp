@@ -74,9 +74,8 @@ private:
     // The filter for the scanline in RawRow: fills the buffers of the allowed filters, keeps the
     // scanline as the previous one, and scores the candidates.
     std::uint8_t ChooseFilter();
-    // Packs, filters and compresses rows rowStart, rowStart + rowStep, ... of RowLength bytes.
-    void EncodeRows(TRowPackRoutine pack, int rowStart, int rowStep, int columnStart, int columnStep,
-                    std::int32_t width);
+    // Packs, filters and compresses the pass's rows as scanlines of RowLength bytes.
+    void EncodeRows(TRowPackRoutine pack, const TPass& pass, std::int32_t width);
     void Feed(const std::uint8_t* bytes, std::int32_t count);
     void Flush();
 
@@ -162,14 +161,13 @@ void TIdatWriter::Flush() {
     }
 }
 
-void TIdatWriter::EncodeRows(TRowPackRoutine pack, int rowStart, int rowStep, int columnStart, int columnStep,
-                             std::int32_t width) {
+void TIdatWriter::EncodeRows(TRowPackRoutine pack, const TPass& pass, std::int32_t width) {
     const TRowPackArgs args{Owner.EncodeGamma.data(), RowLength};
     const TChunkIHDR& h = Header;
     const auto height = static_cast<std::int32_t>(h.Height);
-    for (std::int32_t y = rowStart; y < height; y += rowStep) {
-        pack(args, h.PixelRow(y), h.LowByteRow(y), h.AlphaRow(y), RawRow.get(), columnStart, columnStep,
-             width);
+    for (std::int32_t y = pass.RowStart; y < height; y += pass.RowStep) {
+        pack(args, h.PixelRow(y), h.LowByteRow(y), h.AlphaRow(y), RawRow.get(), pass.ColumnStart,
+             pass.ColumnStep, width);
         const std::uint8_t f = ChooseFilter();
         Feed(&f, 1);
         Feed(FilteredRows[f].get(), RowLength);
@@ -183,20 +181,15 @@ void TIdatWriter::Run() {
     const TChunkIHDR& h = Header;
     const TRowPack pack = SelectRowPack(h.ColorType, h.BitDepth, Owner.EncodeGamma.data());
     const auto width = static_cast<std::int32_t>(h.Width);
-    if (Owner.InterlaceMode == 0) {
-        if (pack.Sequential == nullptr) return;
-        EncodeRows(pack.Sequential, 0, 1, 0, 1, width);
-    } else if (Owner.InterlaceMode == 1) {
-        if (pack.Interlaced == nullptr) return;
+    if (Owner.InterlaceMode == 0 && pack.Sequential != nullptr) {
+        EncodeRows(pack.Sequential, WholeImage, width);
+    } else if (Owner.InterlaceMode == 1 && pack.Interlaced != nullptr) {
         const std::uint8_t depth = h.BitDepth == 2 ? 4 : h.BitDepth; // 2-bit rows are held and written as 4
-        for (int pass = 0; pass < PngAdam7Passes; ++pass) {
-            const std::int32_t passWidth = PassWidth(width, pass);
-            RowLength = PngRowBytes(passWidth, h.ColorType, depth);
+        for (const TPass& pass : Adam7Passes) {
+            RowLength = PngRowBytes(pass.Width(width), h.ColorType, depth);
             // Each pass starts with a zero previous scanline.
             std::memset(FilteredRows[pfNone].get(), 0, static_cast<std::size_t>(RowLength));
-            if (RowLength == 0) continue;
-            EncodeRows(pack.Interlaced, PassRowStart[pass], PassRowStep[pass], PassColumnStart[pass],
-                       PassColumnStep[pass], passWidth);
+            if (RowLength != 0) EncodeRows(pack.Interlaced, pass, pass.Width(width));
         }
     } else {
         return; // no image data

@@ -1,25 +1,25 @@
 // The image-data chunk. Reading streams the compressed data of this and every directly following
 // IDAT chunk through zlib, unfilters each row and stores it into the header's image memory; the
 // chunk keeps no data of its own: a reader object holds the working state of one decode, a writer
-// object (pngwriter.h) that of one encode.
+// object that of one encode.
 #pragma once
 
 #include <cstdint>
 
 #include "png/pngchunk.h"
+#include "png/pngformat.h"
 
-// Adam7 pass tables (passes 0 to 6).
-inline constexpr int PassRowStart[7] = {0, 0, 4, 0, 2, 0, 1};
-inline constexpr int PassColumnStart[7] = {0, 4, 0, 2, 0, 1, 0};
-inline constexpr int PassRowStep[7] = {8, 8, 8, 4, 4, 2, 2};
-inline constexpr int PassColumnStep[7] = {8, 8, 4, 4, 2, 2, 1};
-
-// Pixels of an image row of the given width that fall in a pass.
-constexpr std::int32_t PassWidth(std::int32_t width, int pass) {
-    return width > PassColumnStart[pass]
-               ? (width - PassColumnStart[pass] + PassColumnStep[pass] - 1) / PassColumnStep[pass]
-               : 0;
-}
+// The rows and columns of one pass over the image: the whole image, or one of Adam7's passes.
+struct TPass {
+    int RowStart, RowStep, ColumnStart, ColumnStep;
+    // Pixels of an image row of the given width that fall in the pass.
+    constexpr std::int32_t Width(std::int32_t imageWidth) const {
+        return imageWidth > ColumnStart ? (imageWidth - ColumnStart + ColumnStep - 1) / ColumnStep : 0;
+    }
+};
+inline constexpr TPass WholeImage{0, 1, 0, 1};
+inline constexpr TPass Adam7Passes[PngAdam7Passes] = {{0, 8, 0, 8}, {0, 8, 4, 8}, {4, 8, 0, 4}, {0, 4, 2, 4},
+                                                      {2, 4, 0, 2}, {0, 2, 1, 2}, {1, 2, 0, 1}};
 
 // Undoes one row's filter in place. row[0] is the filter type, row[1..length] the data; prior
 // is the previous row in the same layout (all zero for the first row). Unknown types leave the row.
