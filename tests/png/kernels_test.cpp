@@ -38,6 +38,9 @@ Bytes Unfiltered(Bytes row, const std::uint8_t* prior, std::int32_t length, std:
 // rows at unaligned addresses, with bytes past the row that must stay untouched.
 TEST(Kernels, UnfilterAtEveryLevelMatchesThePlainRoutine) {
     const TSimdLevel levels[] = {TSimdLevel::SSE2, TSimdLevel::AVX2};
+    struct TLevelReset {
+        ~TLevelReset() { ResetSimdLevel(); }
+    } reset;
     std::mt19937 random(2026);
     for (std::int32_t distance = 1; distance <= 8; ++distance) {
         for (std::int32_t pixels = 1; pixels <= 67; ++pixels) {
@@ -65,7 +68,6 @@ TEST(Kernels, UnfilterAtEveryLevelMatchesThePlainRoutine) {
             }
         }
     }
-    ResetSimdLevel();
 }
 
 // A compressed text that cannot be compressed fails the save with the library's zlib message
