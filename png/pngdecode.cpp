@@ -2,7 +2,6 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
-#include <string>
 
 #include "platform/gdi.h"
 #include "png/pngcrc.h"
