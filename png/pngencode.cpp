@@ -1,31 +1,23 @@
 // Writing side of the image-data chunk: pack, filter, compress, frame.
 #include <cstdlib>
 #include <cstring>
-#include <string>
+#include <memory>
 
 #include "png/pngcrc.h"
-#include "png/pngerrors.h"
+#include "png/pngformat.h"
 #include "png/pngheader.h"
 #include "png/pngidat.h"
-#include "png/pnglang.h"
 #include "png/pngobject.h"
 #include "png/pngrowpack.h"
+#include "png/pngzlib.h"
 #include "toolkit/core/stream.h"
 
 namespace {
 
 using u8 = std::uint8_t;
 
-[[noreturn]] void RaiseZlib(const z_stream& z, int code) {
-    RaisePngError<EPNGZLIBError>(std::string(pnglang::EPNGZLIBErrorText) +
-                                 (z.msg != nullptr ? z.msg : pnglang::ZlibMessage(code)));
-}
-
-bool IsIdentity(const TGammaTable& table) {
-    for (int i = 0; i < 256; ++i)
-        if (table[static_cast<std::size_t>(i)] != i) return false;
-    return true;
-}
+constexpr u8 IdatType[4] = {'I', 'D', 'A', 'T'};
+constexpr unsigned AllFilters = 0x1F; // the five filter bits of a filter set
 
 // Ends the compression whatever way the save leaves.
 struct TDeflateGuard {
@@ -71,26 +63,64 @@ std::int32_t Score(const u8* row, std::int32_t length) {
     return score;
 }
 
-} // namespace
+// One encode of the image memory: the packed scanline, the scanline per allowed filter, and the
+// compressor whose output block becomes one IDAT chunk each time it fills.
+class TIdatWriter {
+public:
+    TIdatWriter(const TPNGObject& owner, const TChunkIHDR& header, TStream& stream);
+    void Run();
 
-std::uint8_t TChunkIDAT::ChooseFilter() {
+private:
+    // The filter for the scanline in RawRow: fills the buffers of the allowed filters, keeps the
+    // scanline as the previous one, and scores the candidates.
+    std::uint8_t ChooseFilter();
+    // Packs, filters and compresses the pass's rows as scanlines of RowLength bytes.
+    void EncodeRows(TRowPackRoutine pack, const TPass& pass, std::int32_t width);
+    void Feed(const std::uint8_t* bytes, std::int32_t count);
+    void Flush();
+
+    const TPNGObject& Owner;
+    const TChunkIHDR& Header;
+    TStream& Stream;
+    ZlibState State;
+    std::int32_t RowLength = 0; // of the current pass
+    std::int32_t FilterDistance = 0;
+    std::uint8_t FilterSet = 0;
+    std::int32_t Limit = 0; // data bytes per chunk
+    std::unique_ptr<std::uint8_t[]> RawRow;
+    std::unique_ptr<std::uint8_t[]> FilteredRows[5]; // the scanline per filter; 0 also the previous one
+};
+
+TIdatWriter::TIdatWriter(const TPNGObject& owner, const TChunkIHDR& header, TStream& stream)
+    : Owner(owner), Header(header), Stream(stream), FilterSet(owner.FilterSet), Limit(owner.IdatLimit()) {
+    const TPNGObject::TRowGeometry geometry = owner.RowGeometry();
+    RowLength = geometry.RowLength;
+    FilterDistance = geometry.FilterDistance;
+    const auto size = static_cast<std::size_t>(RowLength) + 1;
+    RawRow = std::make_unique<std::uint8_t[]>(size);
+    FilteredRows[0] = std::make_unique<std::uint8_t[]>(size);
+    for (int n = 1; n <= pfPaeth; ++n)
+        if (FilterSet & (1u << n)) FilteredRows[n] = std::make_unique<std::uint8_t[]>(size);
+}
+
+std::uint8_t TIdatWriter::ChooseFilter() {
     const u8* raw = RawRow.get();
-    u8* prior = FilteredRows[0].get();
+    u8* prior = FilteredRows[pfNone].get();
     const std::int32_t length = RowLength;
     const std::int32_t d = FilterDistance;
-    const std::uint8_t set = WriteFilterSet;
-    if (set & FilterBit(pfSub)) FilterSub(raw, FilteredRows[1].get(), length, d);
-    if (set & FilterBit(pfUp)) FilterUp(raw, prior, FilteredRows[2].get(), length);
-    if (set & FilterBit(pfAverage)) FilterAverage(raw, prior, FilteredRows[3].get(), length, d);
-    if (set & FilterBit(pfPaeth)) FilterPaeth(raw, prior, FilteredRows[4].get(), length, d);
+    const std::uint8_t set = FilterSet;
+    if (set & FilterBit(pfSub)) FilterSub(raw, FilteredRows[pfSub].get(), length, d);
+    if (set & FilterBit(pfUp)) FilterUp(raw, prior, FilteredRows[pfUp].get(), length);
+    if (set & FilterBit(pfAverage)) FilterAverage(raw, prior, FilteredRows[pfAverage].get(), length, d);
+    if (set & FilterBit(pfPaeth)) FilterPaeth(raw, prior, FilteredRows[pfPaeth].get(), length, d);
     // The scanline is the output of filter None and the previous scanline of the next one.
     std::memcpy(prior, raw, static_cast<std::size_t>(length));
-    if ((set & 0x1F) == 0 || (set & 0x1F) == FilterBit(pfNone)) return 0;
-    std::uint8_t best = 0;
+    if ((set & AllFilters) == 0 || (set & AllFilters) == FilterBit(pfNone)) return pfNone;
+    std::uint8_t best = pfNone;
     std::int32_t bestScore = 0;
-    for (std::uint8_t n = 0; n <= 4; ++n) {
+    for (std::uint8_t n = pfNone; n <= pfPaeth; ++n) {
         if ((set & (1u << n)) == 0) continue;
-        if ((set & 0x1F) == (1u << n)) return n; // a single allowed filter is used without scoring
+        if ((set & AllFilters) == (1u << n)) return n; // a single allowed filter is used without scoring
         const std::int32_t score = Score(FilteredRows[n].get(), length);
         if (score > bestScore) {
             best = n;
@@ -100,121 +130,78 @@ std::uint8_t TChunkIDAT::ChooseFilter() {
     return best;
 }
 
-void TChunkIDAT::WriteIdatChunk(TStream& stream, const std::uint8_t* bytes, std::int32_t count) {
-    std::uint8_t frame[8] = {0, 0, 0, 0, 'I', 'D', 'A', 'T'};
-    WriteBE32(frame, static_cast<std::uint32_t>(count));
-    stream.Write(frame, 8);
-    stream.Write(bytes, count);
-    std::uint8_t crc[4];
-    WriteBE32(crc, UpdatePngCrc(UpdatePngCrc(0xFFFFFFFFu, frame + 4, 4), bytes, count) ^ 0xFFFFFFFFu);
-    stream.Write(crc, 4);
-}
-
-void TChunkIDAT::FeedCompressor(ZlibState& state, const std::uint8_t* bytes, std::int32_t count) {
-    z_stream& z = state.ZStream;
+void TIdatWriter::Feed(const std::uint8_t* bytes, std::int32_t count) {
+    z_stream& z = State.ZStream;
     z.next_in = const_cast<Bytef*>(bytes);
     z.avail_in = static_cast<uInt>(count);
     while (z.avail_in > 0) {
         const int r = deflate(&z, Z_NO_FLUSH);
         // With input and output room deflate always makes progress; anything else would loop.
-        if (r != Z_OK) RaiseZlib(z, r);
+        if (r != Z_OK) RaiseZlibError(ZlibErrorText(z, r));
         if (z.avail_out == 0) {
-            WriteIdatChunk(*state.PngStream, state.Buffer.get(), WriteLimit);
-            z.next_out = state.Buffer.get();
-            z.avail_out = static_cast<uInt>(WriteLimit);
+            WriteChunkFrame(Stream, IdatType, State.Buffer.get(), Limit);
+            z.next_out = State.Buffer.get();
+            z.avail_out = static_cast<uInt>(Limit);
         }
     }
 }
 
-void TChunkIDAT::FlushCompressor(ZlibState& state) {
-    z_stream& z = state.ZStream;
+void TIdatWriter::Flush() {
+    z_stream& z = State.ZStream;
     z.next_in = nullptr;
     z.avail_in = 0;
     for (;;) {
         const int r = deflate(&z, Z_FINISH);
-        if (r != Z_OK && r != Z_STREAM_END) RaiseZlib(z, r);
-        const auto filled = static_cast<std::int32_t>(WriteLimit - static_cast<std::int32_t>(z.avail_out));
-        if (r == Z_STREAM_END) {
-            if (filled > 0) WriteIdatChunk(*state.PngStream, state.Buffer.get(), filled);
-            return;
+        if (r != Z_OK && r != Z_STREAM_END) RaiseZlibError(ZlibErrorText(z, r));
+        const auto filled = static_cast<std::int32_t>(Limit - static_cast<std::int32_t>(z.avail_out));
+        if (filled > 0) WriteChunkFrame(Stream, IdatType, State.Buffer.get(), filled);
+        if (r == Z_STREAM_END) return;
+        z.next_out = State.Buffer.get();
+        z.avail_out = static_cast<uInt>(Limit);
+    }
+}
+
+void TIdatWriter::EncodeRows(TRowPackRoutine pack, const TPass& pass, std::int32_t width) {
+    const TRowPackArgs args{Owner.EncodeGamma.data(), RowLength};
+    const TChunkIHDR& h = Header;
+    const auto height = static_cast<std::int32_t>(h.Height);
+    for (std::int32_t y = pass.RowStart; y < height; y += pass.RowStep) {
+        pack(args, h.PixelRow(y), h.LowByteRow(y), h.AlphaRow(y), RawRow.get(), pass.ColumnStart,
+             pass.ColumnStep, width);
+        const std::uint8_t f = ChooseFilter();
+        Feed(&f, 1);
+        Feed(FilteredRows[f].get(), RowLength);
+    }
+}
+
+void TIdatWriter::Run() {
+    const int started = BeginDeflate(&Stream, Owner.DeflateLevel, static_cast<std::size_t>(Limit), State);
+    TDeflateGuard guard{State};
+    if (started != Z_OK) RaiseZlibError(ZlibErrorText(State.ZStream, started));
+    const TChunkIHDR& h = Header;
+    const TRowPack pack = SelectRowPack(h.ColorType, h.BitDepth, Owner.EncodeGamma.data());
+    const auto width = static_cast<std::int32_t>(h.Width);
+    if (Owner.InterlaceMode == 0 && pack.Sequential != nullptr) {
+        EncodeRows(pack.Sequential, WholeImage, width);
+    } else if (Owner.InterlaceMode == 1 && pack.Interlaced != nullptr) {
+        const std::uint8_t depth = h.BitDepth == 2 ? 4 : h.BitDepth; // 2-bit rows are held and written as 4
+        for (const TPass& pass : Adam7Passes) {
+            RowLength = PngRowBytes(pass.Width(width), h.ColorType, depth);
+            // Each pass starts with a zero previous scanline.
+            std::memset(FilteredRows[pfNone].get(), 0, static_cast<std::size_t>(RowLength));
+            if (RowLength != 0) EncodeRows(pack.Interlaced, pass, pass.Width(width));
         }
-        if (filled > 0) WriteIdatChunk(*state.PngStream, state.Buffer.get(), filled);
-        z.next_out = state.Buffer.get();
-        z.avail_out = static_cast<uInt>(WriteLimit);
+    } else {
+        return; // no image data
     }
+    Flush();
 }
 
-// Filters the packed scanline and feeds its filter byte and bytes to the compressor.
-void TChunkIDAT::EmitScanline(ZlibState& state) {
-    const std::uint8_t f = ChooseFilter();
-    FeedCompressor(state, &f, 1);
-    FeedCompressor(state, FilteredRows[f].get(), RowLength);
-}
-
-void TChunkIDAT::EncodeSequential(TStream&, ZlibState& state) {
-    TChunkIHDR& h = *DecodeHeader;
-    const TRowPack pack = SelectRowPack(h.ColorType, h.BitDepth, IsIdentity(OwnerImage()->EncodeGamma));
-    if (pack.Sequential == nullptr) return;
-    const TRowPackArgs args{OwnerImage()->EncodeGamma.data(), RowLength};
-    for (std::int32_t y = 0; y < DecodeHeight; ++y) {
-        pack.Sequential(args, h.PixelRow(y), h.LowByteRow(y), h.AlphaRow(y), RawRow.get(), 0, 1, DecodeWidth);
-        EmitScanline(state);
-    }
-    FlushCompressor(state);
-}
-
-void TChunkIDAT::EncodeAdam7(TStream&, ZlibState& state) {
-    TChunkIHDR& h = *DecodeHeader;
-    const TRowPack pack = SelectRowPack(h.ColorType, h.BitDepth, IsIdentity(OwnerImage()->EncodeGamma));
-    if (pack.Interlaced == nullptr) return;
-    for (int pass = 0; pass < 7; ++pass) {
-        const std::int32_t width =
-            DecodeWidth > PassColumnStart[pass]
-                ? (DecodeWidth - PassColumnStart[pass] + PassColumnStep[pass] - 1) / PassColumnStep[pass]
-                : 0;
-        RowLength = PngRowBytes(width, h.ColorType, h.BitDepth == 2 ? 4 : h.BitDepth);
-        std::memset(FilteredRows[0].get(), 0, static_cast<std::size_t>(RowLength));
-        if (RowLength == 0) continue;
-        const TRowPackArgs args{OwnerImage()->EncodeGamma.data(), RowLength};
-        for (std::int32_t y = PassRowStart[pass]; y < DecodeHeight; y += PassRowStep[pass]) {
-            pack.Interlaced(args, h.PixelRow(y), h.LowByteRow(y), h.AlphaRow(y), RawRow.get(),
-                            PassColumnStart[pass], PassColumnStep[pass], width);
-            EmitScanline(state);
-        }
-    }
-    FlushCompressor(state);
-}
+} // namespace
 
 bool TChunkIDAT::WriteChunk(TStream& stream) {
-    TPNGObject& owner = *OwnerImage();
-    DecodeHeader = &HeaderChunk();
-    if (DecodeHeader->PixelRows == nullptr) return true; // no image memory: nothing to encode
-    DecodeWidth = static_cast<std::int32_t>(DecodeHeader->Width);
-    DecodeHeight = static_cast<std::int32_t>(DecodeHeader->Height);
-    const TPNGObject::TRowGeometry geometry = owner.RowGeometry();
-    RowLength = geometry.RowLength;
-    FilterDistance = geometry.FilterDistance;
-    WriteFilterSet = owner.FilterSet;
-    WriteLimit = owner.IdatLimit();
-
-    const auto size = static_cast<std::size_t>(RowLength) + 1;
-    RawRow = std::make_unique<std::uint8_t[]>(size);
-    FilteredRows[0] = std::make_unique<std::uint8_t[]>(size);
-    for (int n = 1; n <= 4; ++n)
-        if (WriteFilterSet & (1u << n)) FilteredRows[n] = std::make_unique<std::uint8_t[]>(size);
-
-    ZlibState state;
-    const int started =
-        BeginDeflate(&stream, owner.DeflateLevel, static_cast<std::size_t>(WriteLimit), state);
-    TDeflateGuard guard{state};
-    if (started != Z_OK) RaiseZlib(state.ZStream, started);
-    switch (owner.InterlaceMode) {
-    case 0: EncodeSequential(stream, state); break;
-    case 1: EncodeAdam7(stream, state); break;
-    default: break; // no image data
-    }
-    RawRow.reset();
-    for (auto& row : FilteredRows)
-        row.reset();
+    const TChunkIHDR& header = HeaderChunk();
+    if (header.PixelRows == nullptr) return true; // no image memory: nothing to encode
+    TIdatWriter(*OwnerImage(), header, stream).Run();
     return true;
 }

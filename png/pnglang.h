@@ -26,7 +26,7 @@ extern const char* const EPNGNoImageDataText;
 
 // zlib's result texts, indexed by result code + 6 (codes -6 to 2).
 extern const char* const ZlibMessages[9];
-// The text for a zlib result code; "(N)" for a code outside -6 to 2.
+// The text for a zlib result code; "(?)" for a code outside -6 to 2.
 const char* ZlibMessage(int code);
 
 } // namespace pnglang

@@ -5,6 +5,13 @@
 
 namespace pngrow {
 
+// Whether a 256-entry gamma table maps every value to itself.
+inline bool IsIdentity(const std::uint8_t* table) {
+    for (int i = 0; i < 256; ++i)
+        if (table[i] != i) return false;
+    return true;
+}
+
 // Gamma through the table, or the identity without a lookup.
 template <bool UseTable>
 inline std::uint8_t G(const std::uint8_t* table, std::uint8_t v) {

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "png/pngformat.h"
 #include "png/pngrowcommon.h"
 
 namespace {
@@ -100,35 +101,23 @@ TRowPack ColourPackFor(bool table) {
 
 } // namespace
 
-TRowPack SelectRowPack(std::uint8_t colorType, std::uint8_t bitDepth, bool identityGamma) {
-    const bool table = !identityGamma;
-    switch (colorType) {
-    case 0:
-    case 3:
-        switch (bitDepth) {
-        case 1: return {&PackIndices<1, true>, &PackIndices<1, false>};
-        case 2: // held as 4-bit rows
-        case 4: return {&PackIndices<4, true>, &PackIndices<4, false>};
-        case 8: return {&PackIndices<8, true>, &PackIndices<8, false>};
-        case 16:
-            if (colorType == 0) return {&PackGray16<true>, &PackGray16<false>};
-            break;
-        default: break;
-        }
-        break;
-    case 2:
-        if (bitDepth == 8) return ColourPackFor<3, 8>(table);
-        if (bitDepth == 16) return ColourPackFor<3, 16>(table);
-        break;
-    case 4:
-        if (bitDepth == 8) return {&PackGrayAlpha<8, true>, &PackGrayAlpha<8, false>};
-        if (bitDepth == 16) return {&PackGrayAlpha<16, true>, &PackGrayAlpha<16, false>};
-        break;
-    case 6:
-        if (bitDepth == 8) return ColourPackFor<4, 8>(table);
-        if (bitDepth == 16) return ColourPackFor<4, 16>(table);
-        break;
-    default: break;
+TRowPack SelectRowPack(std::uint8_t colorType, std::uint8_t bitDepth, const std::uint8_t* gamma) {
+    if (!IsAllowedDepth(colorType, bitDepth)) return {};
+    const TColorTypeInfo& info = ColorTypeInfo(colorType);
+    const bool wide = bitDepth == 16;
+    if (!info.IndexedRows) { // colour, with or without alpha
+        const bool table = !pngrow::IsIdentity(gamma);
+        if (info.HasAlpha) return wide ? ColourPackFor<4, 16>(table) : ColourPackFor<4, 8>(table);
+        return wide ? ColourPackFor<3, 16>(table) : ColourPackFor<3, 8>(table);
     }
-    return {};
+    if (info.HasAlpha)
+        return wide ? TRowPack{&PackGrayAlpha<16, true>, &PackGrayAlpha<16, false>}
+                    : TRowPack{&PackGrayAlpha<8, true>, &PackGrayAlpha<8, false>};
+    switch (bitDepth) { // gray or palette indices
+    case 1: return {&PackIndices<1, true>, &PackIndices<1, false>};
+    case 2: // held as 4-bit rows
+    case 4: return {&PackIndices<4, true>, &PackIndices<4, false>};
+    case 8: return {&PackIndices<8, true>, &PackIndices<8, false>};
+    default: return {&PackGray16<true>, &PackGray16<false>}; // 16 bits, gray only
+    }
 }

@@ -22,5 +22,5 @@ struct TRowPack {
 };
 
 // The packers for a colour type and bit depth (bit depth 2 is held and written as 4); both null for
-// a pair the format does not allow.
-TRowPack SelectRowPack(std::uint8_t colorType, std::uint8_t bitDepth, bool identityGamma);
+// a pair the format does not allow. An identity gamma table (256 entries) skips the lookup.
+TRowPack SelectRowPack(std::uint8_t colorType, std::uint8_t bitDepth, const std::uint8_t* gamma);

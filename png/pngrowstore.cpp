@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "png/pngformat.h"
 #include "png/pngrowcommon.h"
 
 namespace {
@@ -128,41 +129,30 @@ void StoreGrayAlpha16(const TRowStoreArgs&, const u8* src, u8* pixels, u8* low, 
 
 } // namespace
 
-TRowStore SelectRowStore(std::uint8_t colorType, std::uint8_t bitDepth, bool identityGamma) {
-    const bool table = !identityGamma;
-    switch (colorType) {
-    case 0:
-    case 3:
-        switch (bitDepth) {
-        case 1: return {&StorePacked<1, true>, &StorePacked<1, false>};
-        case 2:
-            return colorType == 0 ? TRowStore{&Store2Bit<true, true>, &Store2Bit<true, false>}
-                                  : TRowStore{&Store2Bit<false, true>, &Store2Bit<false, false>};
-        case 4: return {&StorePacked<4, true>, &StorePacked<4, false>};
-        case 8: return {&StorePacked<8, true>, &StorePacked<8, false>};
-        case 16:
-            if (colorType == 0) return {&StoreGray16<true>, &StoreGray16<false>};
-            break;
-        default: break;
-        }
-        break;
-    case 2:
-        if (bitDepth == 8)
-            return table ? COLOUR_STORE(StoreColour8, 3, true) : COLOUR_STORE(StoreColour8, 3, false);
-        if (bitDepth == 16)
-            return table ? COLOUR_STORE(StoreColour16, 3, true) : COLOUR_STORE(StoreColour16, 3, false);
-        break;
-    case 4:
-        if (bitDepth == 8) return {&StoreGrayAlpha8<true>, &StoreGrayAlpha8<false>};
-        if (bitDepth == 16) return {&StoreGrayAlpha16<true>, &StoreGrayAlpha16<false>};
-        break;
-    case 6:
-        if (bitDepth == 8)
-            return table ? COLOUR_STORE(StoreColour8, 4, true) : COLOUR_STORE(StoreColour8, 4, false);
-        if (bitDepth == 16)
-            return table ? COLOUR_STORE(StoreColour16, 4, true) : COLOUR_STORE(StoreColour16, 4, false);
-        break;
-    default: break;
+TRowStore SelectRowStore(std::uint8_t colorType, std::uint8_t bitDepth, const std::uint8_t* gamma) {
+    if (!IsAllowedDepth(colorType, bitDepth)) return {};
+    const TColorTypeInfo& info = ColorTypeInfo(colorType);
+    const bool wide = bitDepth == 16;
+    if (!info.IndexedRows) { // colour, with or without alpha
+        const bool table = !pngrow::IsIdentity(gamma);
+        if (info.HasAlpha)
+            return wide
+                       ? (table ? COLOUR_STORE(StoreColour16, 4, true)
+                                : COLOUR_STORE(StoreColour16, 4, false))
+                       : (table ? COLOUR_STORE(StoreColour8, 4, true) : COLOUR_STORE(StoreColour8, 4, false));
+        return wide ? (table ? COLOUR_STORE(StoreColour16, 3, true) : COLOUR_STORE(StoreColour16, 3, false))
+                    : (table ? COLOUR_STORE(StoreColour8, 3, true) : COLOUR_STORE(StoreColour8, 3, false));
     }
-    return {};
+    if (info.HasAlpha)
+        return wide ? TRowStore{&StoreGrayAlpha16<true>, &StoreGrayAlpha16<false>}
+                    : TRowStore{&StoreGrayAlpha8<true>, &StoreGrayAlpha8<false>};
+    switch (bitDepth) { // gray or palette indices
+    case 1: return {&StorePacked<1, true>, &StorePacked<1, false>};
+    case 2:
+        return info.HasPalette ? TRowStore{&Store2Bit<false, true>, &Store2Bit<false, false>}
+                               : TRowStore{&Store2Bit<true, true>, &Store2Bit<true, false>};
+    case 4: return {&StorePacked<4, true>, &StorePacked<4, false>};
+    case 8: return {&StorePacked<8, true>, &StorePacked<8, false>};
+    default: return {&StoreGray16<true>, &StoreGray16<false>}; // 16 bits, gray only
+    }
 }

@@ -22,6 +22,5 @@ struct TRowStore {
 };
 
 // The routines for a colour type and bit depth; both null for a pair the format does not allow.
-// identityGamma picks routines that skip the gamma lookup (same results when the table is the
-// identity).
-TRowStore SelectRowStore(std::uint8_t colorType, std::uint8_t bitDepth, bool identityGamma);
+// An identity gamma table (256 entries) picks routines that skip the lookup, with the same results.
+TRowStore SelectRowStore(std::uint8_t colorType, std::uint8_t bitDepth, const std::uint8_t* gamma);

@@ -164,9 +164,10 @@ bool TChunkzTXt::WriteChunk(TStream& stream) {
     if (Text.empty()) Text.assign(1, ' ');
     std::vector<std::uint8_t> compressed;
     std::string error;
+    // A text that cannot be compressed fails the save rather than leaving the chunk out.
     if (!DeflateBuffer(reinterpret_cast<const std::uint8_t*>(Text.data()), Text.size(),
                        OwnerImage()->DeflateLevel, compressed, error))
-        return false;
+        RaiseZlibError(error);
     ResizeBody(static_cast<std::int32_t>(Keyword.size() + 2 + compressed.size()));
     std::memset(Body(), 0, static_cast<std::size_t>(BodySize()));
     std::memcpy(Body(), Keyword.data(), Keyword.size());

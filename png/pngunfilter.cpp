@@ -7,6 +7,8 @@
 #endif
 
 #include "png/pngidat.h"
+#include "png/pngobject.h"
+#include "png/pngsimd.h"
 
 namespace {
 
@@ -51,13 +53,14 @@ void UnfilterPaeth(u8* r, const u8* p, std::int32_t length) {
     }
 }
 
+// The plain routine of a distance; compiled on every target.
 template <int D>
-void UnfilterWith(u8* r, const u8* p, std::int32_t length) {
+void UnfilterWith(u8* r, const u8* p, std::int32_t length, std::int32_t) {
     switch (r[0]) {
-    case 1: UnfilterSub<D>(r, length); break;
-    case 2: UnfilterUp(r, p, length); break;
-    case 3: UnfilterAverage<D>(r, p, length); break;
-    case 4: UnfilterPaeth<D>(r, p, length); break;
+    case pfSub: UnfilterSub<D>(r, length); break;
+    case pfUp: UnfilterUp(r, p, length); break;
+    case pfAverage: UnfilterAverage<D>(r, p, length); break;
+    case pfPaeth: UnfilterPaeth<D>(r, p, length); break;
     default: break; // None, and unknown types, leave the row as it is
     }
 }
@@ -65,7 +68,7 @@ void UnfilterWith(u8* r, const u8* p, std::int32_t length) {
 #if defined(__SSE2__)
 // Pixels of 3 to 8 bytes: the filters that depend on the left neighbour run one pixel at a time,
 // with the pixel's bytes side by side in 16-bit lanes, which does the work of a whole pixel per
-// A pixel's bytes in a register, built from whole loads and stores of 1, 2, 4 or 8 bytes: a copy of
+// step. A pixel's bytes in a register, built from whole loads and stores of 1, 2, 4 or 8 bytes: a copy of
 // 3 or 6 bytes through memory would stall on store forwarding at every pixel.
 template <int D>
 inline std::uint64_t LoadBytes(const u8* p) {
@@ -164,17 +167,26 @@ void PaethPixels(u8* r, const u8* p, std::int32_t length) {
 }
 
 template <int D>
-void UnfilterPixels(u8* r, const u8* p, std::int32_t length) {
-    if (length % D != 0) return UnfilterWith<D>(r, p, length); // not a whole number of pixels
+void UnfilterPixels(u8* r, const u8* p, std::int32_t length, std::int32_t) {
+    if (length % D != 0) return UnfilterWith<D>(r, p, length, D); // not a whole number of pixels
     switch (r[0]) {
-    case 1: SubPixels<D>(r, length); break;
-    case 2: UnfilterUp(r, p, length); break;
-    case 3: AveragePixels<D>(r, p, length); break;
-    case 4: PaethPixels<D>(r, p, length); break;
+    case pfSub: SubPixels<D>(r, length); break;
+    case pfUp: UnfilterUp(r, p, length); break;
+    case pfAverage: AveragePixels<D>(r, p, length); break;
+    case pfPaeth: PaethPixels<D>(r, p, length); break;
     default: break;
     }
 }
 #endif
+
+// The vector routine of a distance when the level allows one, else the plain one.
+template <int D>
+TUnfilterRoutine Pick([[maybe_unused]] bool vector) {
+#if defined(__SSE2__)
+    if (vector) return &UnfilterPixels<D>;
+#endif
+    return &UnfilterWith<D>;
+}
 
 // Any other distance (not produced by valid formats) through a plain loop.
 void UnfilterAny(u8* r, const u8* p, std::int32_t length, std::int32_t d) {
@@ -184,10 +196,10 @@ void UnfilterAny(u8* r, const u8* p, std::int32_t length, std::int32_t d) {
         const int b = p[i];
         int add = 0;
         switch (r[0]) {
-        case 1: add = a; break;
-        case 2: add = b; break;
-        case 3: add = (a + b) >> 1; break;
-        case 4: add = PaethPredictor(a, b, c); break;
+        case pfSub: add = a; break;
+        case pfUp: add = b; break;
+        case pfAverage: add = (a + b) >> 1; break;
+        case pfPaeth: add = PaethPredictor(a, b, c); break;
         default: return;
         }
         r[i] = static_cast<u8>(r[i] + add);
@@ -196,21 +208,15 @@ void UnfilterAny(u8* r, const u8* p, std::int32_t length, std::int32_t d) {
 
 } // namespace
 
-void UnfilterRow(std::uint8_t* row, const std::uint8_t* prior, std::int32_t length, std::int32_t distance) {
+TUnfilterRoutine SelectUnfilter(std::int32_t distance) {
+    const bool vector = ActiveSimdLevel() >= TSimdLevel::SSE2;
     switch (distance) {
-    case 1: UnfilterWith<1>(row, prior, length); break;
-    case 2: UnfilterWith<2>(row, prior, length); break;
-#if defined(__SSE2__)
-    case 3: UnfilterPixels<3>(row, prior, length); break;
-    case 4: UnfilterPixels<4>(row, prior, length); break;
-    case 6: UnfilterPixels<6>(row, prior, length); break;
-    case 8: UnfilterPixels<8>(row, prior, length); break;
-#else
-    case 3: UnfilterWith<3>(row, prior, length); break;
-    case 4: UnfilterWith<4>(row, prior, length); break;
-    case 6: UnfilterWith<6>(row, prior, length); break;
-    case 8: UnfilterWith<8>(row, prior, length); break;
-#endif
-    default: UnfilterAny(row, prior, length, distance); break;
+    case 1: return &UnfilterWith<1>;
+    case 2: return &UnfilterWith<2>;
+    case 3: return Pick<3>(vector);
+    case 4: return Pick<4>(vector);
+    case 6: return Pick<6>(vector);
+    case 8: return Pick<8>(vector);
+    default: return &UnfilterAny;
     }
 }

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/faults.h"
+#include "png/pngerrors.h"
 #include "png/pnglang.h"
 
 namespace {
@@ -10,11 +12,15 @@ namespace {
 // so the real one is passed.
 constexpr int ZStreamSize = static_cast<int>(sizeof(z_stream));
 
-std::string ZlibText(const z_stream& z, int code) {
+} // namespace
+
+std::string ZlibErrorText(const z_stream& z, int code) {
     return z.msg != nullptr ? std::string(z.msg) : std::string(pnglang::ZlibMessage(code));
 }
 
-} // namespace
+void RaiseZlibError(const std::string& text) {
+    RaisePngError<EPNGZLIBError>(pnglang::EPNGZLIBErrorText + text);
+}
 
 int BeginInflate(TStream* stream, ZlibState& state) {
     state = ZlibState{};
@@ -54,7 +60,7 @@ bool InflateBuffer(const std::uint8_t* input, std::size_t inputSize, std::vector
     z.avail_in = static_cast<uInt>(inputSize);
     int r = inflateInit_(&z, PngZlibVersion, ZStreamSize);
     if (r != Z_OK) {
-        errorText = ZlibText(z, r);
+        errorText = ZlibErrorText(z, r);
         return false;
     }
     std::uint8_t staging[256];
@@ -65,7 +71,7 @@ bool InflateBuffer(const std::uint8_t* input, std::size_t inputSize, std::vector
         r = inflate(&z, Z_NO_FLUSH);
         if (r < 0) {
             // A truncated stream ends in Z_BUF_ERROR: no progress is possible without more input.
-            errorText = ZlibText(z, r);
+            errorText = ZlibErrorText(z, r);
             result = false;
             break;
         }
@@ -90,12 +96,16 @@ bool InflateBuffer(const std::uint8_t* input, std::size_t inputSize, std::vector
 bool DeflateBuffer(const std::uint8_t* input, std::size_t inputSize, int level,
                    std::vector<std::uint8_t>& output, std::string& errorText) {
     output.clear();
+    if (faults::ShouldFail()) { // an allocation point of failure sweeps: zlib's memory failure
+        errorText = pnglang::ZlibMessage(Z_MEM_ERROR);
+        return false;
+    }
     z_stream z{};
     z.next_in = const_cast<Bytef*>(input);
     z.avail_in = static_cast<uInt>(inputSize);
     int r = deflateInit_(&z, std::clamp(level, 0, 9), PngZlibVersion, ZStreamSize);
     if (r != Z_OK) {
-        errorText = ZlibText(z, r);
+        errorText = ZlibErrorText(z, r);
         return false;
     }
     std::uint8_t staging[256];
@@ -105,7 +115,7 @@ bool DeflateBuffer(const std::uint8_t* input, std::size_t inputSize, int level,
         z.avail_out = sizeof staging;
         r = deflate(&z, Z_FINISH);
         if (r < 0 && r != Z_BUF_ERROR) {
-            errorText = ZlibText(z, r);
+            errorText = ZlibErrorText(z, r);
             result = false;
             break;
         }

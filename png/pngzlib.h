@@ -38,6 +38,12 @@ void EndDeflate(ZlibState& state);
 // ("output limit exceeded"), so a small input cannot make it allocate without bound.
 bool InflateBuffer(const std::uint8_t* input, std::size_t inputSize, std::vector<std::uint8_t>& output,
                    std::string& errorText, std::size_t limit = SIZE_MAX);
-// Deflates the whole input (an empty input gives a complete zlib stream) at the given level.
+// Deflates the whole input (an empty input gives a complete zlib stream) at the given level. On a
+// zlib error returns false with zlib's message in errorText.
 bool DeflateBuffer(const std::uint8_t* input, std::size_t inputSize, int level,
                    std::vector<std::uint8_t>& output, std::string& errorText);
+
+// The text of a zlib failure: zlib's own message when it left one, else the text of the result code.
+std::string ZlibErrorText(const z_stream& z, int code);
+// Raises EPNGZLIBError: the library's zlib message followed by the failure's text.
+[[noreturn]] void RaiseZlibError(const std::string& text);
