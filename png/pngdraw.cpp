@@ -28,28 +28,20 @@ H Granted(H handle) {
     return handle;
 }
 
-struct TDeleteObject {
-    void operator()(HGDIOBJ object) const { DeleteObject(object); }
-};
-struct TDeleteDC {
-    void operator()(HDC dc) const { DeleteDC(dc); }
-};
-
 // The bitmap is held first, so that nothing is left behind when the context is refused; the
-// selection is undone before either is deleted.
+// selection is undone before either is deleted. Not copyable (its members are not).
 class TWorkDC {
 public:
     TWorkDC(HDC compatibleWith, HBITMAP bitmap)
-        : FBitmap(Granted<HGDIOBJ>(bitmap)), FDC(Granted(CreateCompatibleDC(compatibleWith))),
+        : FBitmap(Granted<HGDIOBJ>(bitmap), DeleteObject),
+          FDC(Granted(CreateCompatibleDC(compatibleWith)), DeleteDC),
           FPrevious(Granted(SelectObject(FDC.get(), bitmap))) {}
     ~TWorkDC() { SelectObject(FDC.get(), FPrevious); }
-    TWorkDC(const TWorkDC&) = delete;
-    TWorkDC& operator=(const TWorkDC&) = delete;
     operator HDC() const { return FDC.get(); }
 
 private:
-    std::unique_ptr<std::remove_pointer_t<HGDIOBJ>, TDeleteObject> FBitmap;
-    std::unique_ptr<std::remove_pointer_t<HDC>, TDeleteDC> FDC;
+    std::unique_ptr<std::remove_pointer_t<HGDIOBJ>, decltype(&DeleteObject)> FBitmap;
+    std::unique_ptr<std::remove_pointer_t<HDC>, decltype(&DeleteDC)> FDC;
     HGDIOBJ FPrevious;
 };
 
