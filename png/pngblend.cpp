@@ -15,10 +15,11 @@ namespace {
 
 using u8 = std::uint8_t;
 
-// Pixels x to width - 1, one at a time: the plain routine, and the end of the vector ones.
-void BlendColourFrom(std::int32_t x, u8* target, const u8* pixels, const u8* alpha,
-                     const std::int32_t* columns, std::int32_t width) {
-    for (target += 4 * std::ptrdiff_t(x); x < width; ++x, target += 4) {
+// One pixel at a time: the plain routine, and the end of the vector ones (which pass the rest of
+// the row, its column map included).
+void BlendColourPlain(u8* target, const u8* pixels, const u8* alpha, const std::int32_t* columns,
+                      std::int32_t width) {
+    for (std::int32_t x = 0; x < width; ++x, target += 4) {
         const std::int32_t sx = columns[x];
         const unsigned a = alpha[sx];
         if (a == 0) continue;
@@ -35,25 +36,20 @@ void BlendColourFrom(std::int32_t x, u8* target, const u8* pixels, const u8* alp
     }
 }
 
-void BlendColourPlain(u8* target, const u8* pixels, const u8* alpha, const std::int32_t* columns,
-                      std::int32_t width) {
-    BlendColourFrom(0, target, pixels, alpha, columns, width);
-}
-
 #if defined(__SSE2__)
-// Four pixels at a time from pixel x: groups that are all transparent are skipped and groups that
-// are all opaque copied; the others blend in 16-bit lanes (the rule is exact at both ends, so no
-// pixel needs a branch, and a lane of alpha 0 keeps the target's fourth byte). Unscaled rows read
-// the source directly, scaled rows through the column map. The plain loop finishes the row.
+// Four pixels at a time: groups that are all transparent are skipped and groups that are all
+// opaque copied; the others blend in 16-bit lanes (the rule is exact at both ends, so no pixel
+// needs a branch, and a lane of alpha 0 keeps the target's fourth byte). Unscaled rows read the
+// source directly, scaled rows through the column map. The plain loop finishes the row.
 template <bool Unscaled>
-void BlendColourSse2From(std::int32_t x, u8* target, const u8* pixels, const u8* alpha,
-                         const std::int32_t* columns, std::int32_t width) {
+void BlendColourSse2(u8* target, const u8* pixels, const u8* alpha, const std::int32_t* columns,
+                     std::int32_t width) {
+    std::int32_t x = 0;
     const __m128i zero = _mm_setzero_si128();
     const __m128i full = _mm_set1_epi16(255);
     const __m128i colourLanes = _mm_set_epi16(0, -1, -1, -1, 0, -1, -1, -1);
     const __m128i fourthBytes = _mm_set1_epi32(static_cast<int>(0xFF000000u));
-    for (; x + 4 <= width; x += 4) {
-        u8* out = target + 4 * std::ptrdiff_t(x);
+    for (u8* out = target; x + 4 <= width; x += 4, out += 16) {
         std::uint32_t a4;
         std::uint64_t q0, q1; // pixels 0 and 1, 2 and 3 as blue, green, red, 0
         if constexpr (Unscaled) {
@@ -99,13 +95,7 @@ void BlendColourSse2From(std::int32_t x, u8* target, const u8* pixels, const u8*
             blend(_mm_unpackhi_epi8(source, zero), _mm_unpackhi_epi8(dst, zero), _mm_unpackhi_epi8(a, zero));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(low, high));
     }
-    BlendColourFrom(x, target, pixels, alpha, columns, width);
-}
-
-template <bool Unscaled>
-void BlendColourSse2(u8* target, const u8* pixels, const u8* alpha, const std::int32_t* columns,
-                     std::int32_t width) {
-    BlendColourSse2From<Unscaled>(0, target, pixels, alpha, columns, width);
+    BlendColourPlain(target + 4 * std::ptrdiff_t(x), pixels, alpha, columns + x, width - x);
 }
 #endif
 
@@ -161,7 +151,8 @@ __attribute__((target("avx2"))) void BlendColourAvx2(u8* target, const u8* pixel
                            _mm256_and_si256(_mm256_unpackhi_epi8(a, zero), colourLanes), full);
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), _mm256_packus_epi16(low, high));
     }
-    BlendColourSse2From<true>(x, target, pixels, alpha, columns, width);
+    // The rest four at a time: its source starts at pixel x, and an identity map still fits it.
+    BlendColourSse2<true>(target + 4 * std::ptrdiff_t(x), pixels + 3 * x, alpha + x, columns, width - x);
 }
 #endif
 
