@@ -49,7 +49,7 @@ void BlendColourSse2(u8* target, const u8* pixels, const u8* alpha, const std::i
     const __m128i full = _mm_set1_epi16(255);
     const __m128i colourLanes = _mm_set_epi16(0, -1, -1, -1, 0, -1, -1, -1);
     const __m128i fourthBytes = _mm_set1_epi32(static_cast<int>(0xFF000000u));
-    for (u8* out = target; x + 4 <= width; x += 4, out += 16) {
+    for (; x + 4 <= width; x += 4, target += 16) {
         std::uint32_t a4;
         std::uint64_t q0, q1; // pixels 0 and 1, 2 and 3 as blue, green, red, 0
         if constexpr (Unscaled) {
@@ -73,9 +73,9 @@ void BlendColourSse2(u8* target, const u8* pixels, const u8* alpha, const std::i
             q1 = bgr(c[2]) | (bgr(c[3]) << 32);
         }
         const __m128i source = _mm_set_epi64x(static_cast<long long>(q1), static_cast<long long>(q0));
-        const __m128i dst = _mm_loadu_si128(reinterpret_cast<const __m128i*>(out));
+        const __m128i dst = _mm_loadu_si128(reinterpret_cast<const __m128i*>(target));
         if (a4 == 0xFFFFFFFFu) {
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out),
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(target),
                              _mm_or_si128(source, _mm_and_si128(dst, fourthBytes)));
             continue;
         }
@@ -93,9 +93,9 @@ void BlendColourSse2(u8* target, const u8* pixels, const u8* alpha, const std::i
             blend(_mm_unpacklo_epi8(source, zero), _mm_unpacklo_epi8(dst, zero), _mm_unpacklo_epi8(a, zero));
         const __m128i high =
             blend(_mm_unpackhi_epi8(source, zero), _mm_unpackhi_epi8(dst, zero), _mm_unpackhi_epi8(a, zero));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(low, high));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(target), _mm_packus_epi16(low, high));
     }
-    BlendColourPlain(target + 4 * std::ptrdiff_t(x), pixels, alpha, columns + x, width - x);
+    BlendColourPlain(target, pixels, alpha, columns + x, width - x);
 }
 #endif
 
