@@ -69,6 +69,8 @@ TEST_P(DrawFaults, RefusalLeavesTargetAsItWas) {
             raised = e.ClassName();
         } catch (const std::bad_alloc&) { // heap refusals pass through as they are
             raised = "EPNGOutMemory";
+        } catch (...) {
+            raised = "an exception of another kind";
         }
         const long passed = faults::EndSweep();
         EXPECT_EQ(GdiObjectCount(), objects) << "refusal " << n;
