@@ -1,17 +1,12 @@
-// Drawing: the three paths by transparency kind, and the blend of the alpha path.
+// Drawing: the three paths by transparency kind; the colour blend of the alpha path is in pngblend.
 #include <algorithm>
-#include <cstring>
+#include <memory>
+#include <type_traits>
 #include <vector>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-#if defined(__x86_64__) && defined(__GNUC__)
-#include <immintrin.h>
-#endif
 
 #include "platform/draw.h"
 #include "platform/gdi.h"
+#include "png/pngblend.h"
 #include "png/pngerrors.h"
 #include "png/pngheader.h"
 #include "png/pnglang.h"
@@ -23,46 +18,31 @@ namespace {
 
 using u8 = std::uint8_t;
 
-// The blend of one channel: exact at both ends (a = 0 keeps D, a = 255 gives S).
-inline u8 Blend(unsigned s, unsigned d, unsigned a) {
-    return static_cast<u8>((s * a + d * (255 - a) + 255) >> 8);
+// The temporary platform objects of a draw: each is a memory context with a bitmap of its own
+// selected, released whatever way the draw leaves. One the platform refuses (null) raises
+// EPNGOutMemory; the paths make them all before their first write to the target, so a refusal
+// leaves the target as it was.
+template <class H>
+H Granted(H handle) {
+    if (handle == nullptr) RaisePngError<EPNGOutMemory>(pnglang::EPNGOutMemoryText);
+    return handle;
 }
 
-// The compositing section of the alpha path: a 32-bit top-down section in its own context,
-// released whatever way the draw leaves.
-class TCompositingSection {
+// The bitmap is held first, so that nothing is left behind when the context is refused; the
+// selection is undone before either is deleted. Not copyable (its members are not).
+class TWorkDC {
 public:
-    TCompositingSection(std::int32_t width, std::int32_t height) {
-        FDC = CreateCompatibleDC(nullptr);
-        if (FDC == nullptr) RaisePngError<EPNGOutMemory>(pnglang::EPNGOutMemoryText);
-        BITMAPINFOHEADER header{40, width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-        void* bits = nullptr;
-        FSection = CreateDIBSection(nullptr, reinterpret_cast<const BITMAPINFO*>(&header), DIB_RGB_COLORS,
-                                    &bits, nullptr, 0);
-        if (FSection == nullptr || bits == nullptr) {
-            if (FSection != nullptr) DeleteObject(FSection);
-            DeleteDC(FDC);
-            RaisePngError<EPNGOutMemory>(pnglang::EPNGOutMemoryText);
-        }
-        FBits = static_cast<u8*>(bits);
-        FPrevious = SelectObject(FDC, FSection);
-    }
-    ~TCompositingSection() {
-        SelectObject(FDC, FPrevious);
-        DeleteObject(FSection);
-        DeleteDC(FDC);
-    }
-    TCompositingSection(const TCompositingSection&) = delete;
-    TCompositingSection& operator=(const TCompositingSection&) = delete;
-
-    HDC DC() const { return FDC; }
-    u8* Bits() const { return FBits; }
+    TWorkDC(HDC compatibleWith, HBITMAP bitmap)
+        : FBitmap(Granted<HGDIOBJ>(bitmap), DeleteObject),
+          FDC(Granted(CreateCompatibleDC(compatibleWith)), DeleteDC),
+          FPrevious(Granted(SelectObject(FDC.get(), bitmap))) {}
+    ~TWorkDC() { SelectObject(FDC.get(), FPrevious); }
+    operator HDC() const { return FDC.get(); }
 
 private:
-    HDC FDC = nullptr;
-    HBITMAP FSection = nullptr;
-    HGDIOBJ FPrevious = nullptr;
-    u8* FBits = nullptr;
+    std::unique_ptr<std::remove_pointer_t<HGDIOBJ>, decltype(&DeleteObject)> FBitmap;
+    std::unique_ptr<std::remove_pointer_t<HDC>, decltype(&DeleteDC)> FDC;
+    HGDIOBJ FPrevious;
 };
 
 // Source column and row of every target column and row: the identity unscaled, the truncated
@@ -74,146 +54,6 @@ std::vector<std::int32_t> SourceIndices(std::int32_t count, bool scaled, double 
     return map;
 }
 
-// Colour with alpha (24-bit rows and an alpha plane): transparent pixels keep the target, opaque
-// ones take the image colour, the rest are blended. Four pixels at a time with SSE2: groups that
-// are all transparent are skipped and groups that are all opaque copied; the others blend in 16-bit
-// lanes (the rule is exact at both ends, so no pixel needs a branch, and a lane of alpha 0 keeps
-// the target's fourth byte). Unscaled rows read the source directly; scaled rows through the
-// column map. The scalar loop finishes the row.
-template <bool Unscaled>
-void BlendColourRow(u8* target, const u8* pixels, const u8* alpha, const std::int32_t* columns,
-                    std::int32_t width) {
-    std::int32_t x = 0;
-#if defined(__SSE2__)
-    const __m128i zero = _mm_setzero_si128();
-    const __m128i full = _mm_set1_epi16(255);
-    const __m128i colourLanes = _mm_set_epi16(0, -1, -1, -1, 0, -1, -1, -1);
-    const __m128i fourthBytes = _mm_set1_epi32(static_cast<int>(0xFF000000u));
-    for (; x + 4 <= width; x += 4, target += 16) {
-        std::uint32_t a4;
-        std::uint64_t q0, q1; // pixels 0 and 1, 2 and 3 as blue, green, red, 0
-        if constexpr (Unscaled) {
-            std::memcpy(&a4, alpha + x, 4);
-            if (a4 == 0) continue;
-            std::uint64_t lo;
-            std::uint32_t hi;
-            std::memcpy(&lo, pixels + 3 * x, 8);
-            std::memcpy(&hi, pixels + 3 * x + 8, 4);
-            q0 = (lo & 0xFFFFFF) | (((lo >> 24) & 0xFFFFFF) << 32);
-            q1 = (lo >> 48) | (std::uint64_t{hi & 0xFF} << 16) | (std::uint64_t{hi >> 8} << 32);
-        } else {
-            const std::int32_t c[4] = {columns[x], columns[x + 1], columns[x + 2], columns[x + 3]};
-            a4 = alpha[c[0]] | (alpha[c[1]] << 8) | (alpha[c[2]] << 16) | (std::uint32_t{alpha[c[3]]} << 24);
-            if (a4 == 0) continue;
-            auto bgr = [pixels](std::int32_t column) {
-                const u8* p = pixels + 3 * column;
-                return std::uint64_t{p[0]} | (std::uint64_t{p[1]} << 8) | (std::uint64_t{p[2]} << 16);
-            };
-            q0 = bgr(c[0]) | (bgr(c[1]) << 32);
-            q1 = bgr(c[2]) | (bgr(c[3]) << 32);
-        }
-        const __m128i source = _mm_set_epi64x(static_cast<long long>(q1), static_cast<long long>(q0));
-        const __m128i dst = _mm_loadu_si128(reinterpret_cast<const __m128i*>(target));
-        if (a4 == 0xFFFFFFFFu) {
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(target),
-                             _mm_or_si128(source, _mm_and_si128(dst, fourthBytes)));
-            continue;
-        }
-        // Each pixel's alpha in its three colour lanes, 0 in the fourth.
-        __m128i a = _mm_cvtsi32_si128(static_cast<int>(a4));
-        a = _mm_unpacklo_epi8(a, a);
-        a = _mm_unpacklo_epi8(a, a);
-        auto blend = [&](__m128i s16, __m128i d16, __m128i a16) {
-            a16 = _mm_and_si128(a16, colourLanes);
-            const __m128i sum =
-                _mm_add_epi16(_mm_mullo_epi16(s16, a16), _mm_mullo_epi16(d16, _mm_sub_epi16(full, a16)));
-            return _mm_srli_epi16(_mm_add_epi16(sum, full), 8);
-        };
-        const __m128i low =
-            blend(_mm_unpacklo_epi8(source, zero), _mm_unpacklo_epi8(dst, zero), _mm_unpacklo_epi8(a, zero));
-        const __m128i high =
-            blend(_mm_unpackhi_epi8(source, zero), _mm_unpackhi_epi8(dst, zero), _mm_unpackhi_epi8(a, zero));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(target), _mm_packus_epi16(low, high));
-    }
-#endif
-    for (; x < width; ++x, target += 4) {
-        const std::int32_t sx = columns[x];
-        const unsigned a = alpha[sx];
-        if (a == 0) continue;
-        const u8* s = pixels + 3 * sx;
-        if (a == 255) {
-            target[0] = s[0];
-            target[1] = s[1];
-            target[2] = s[2];
-        } else {
-            target[0] = Blend(s[0], target[0], a);
-            target[1] = Blend(s[1], target[1], a);
-            target[2] = Blend(s[2], target[2], a);
-        }
-    }
-}
-
-#if defined(__x86_64__) && defined(__GNUC__)
-// The blend of sixteen 16-bit lanes.
-__attribute__((target("avx2"))) inline __m256i BlendLanesAvx2(__m256i s16, __m256i d16, __m256i a16,
-                                                              __m256i full) {
-    const __m256i sum =
-        _mm256_add_epi16(_mm256_mullo_epi16(s16, a16), _mm256_mullo_epi16(d16, _mm256_sub_epi16(full, a16)));
-    return _mm256_srli_epi16(_mm256_add_epi16(sum, full), 8);
-}
-
-// The unscaled colour blend, eight pixels at a time, for processors with AVX2 (chosen once per
-// draw). The same steps as the four-pixel loop above, in 256-bit registers.
-__attribute__((target("avx2"))) void BlendColourRowAvx2(u8* target, const u8* pixels, const u8* alpha,
-                                                        const std::int32_t* columns, std::int32_t width) {
-    std::int32_t x = 0;
-    const __m256i zero = _mm256_setzero_si256();
-    const __m256i full = _mm256_set1_epi16(255);
-    const __m256i colourLanes = _mm256_set_epi16(0, -1, -1, -1, 0, -1, -1, -1, 0, -1, -1, -1, 0, -1, -1, -1);
-    const __m256i fourthBytes = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
-    auto expand = [](const u8* p, std::uint64_t& q0, std::uint64_t& q1) {
-        std::uint64_t lo;
-        std::uint32_t hi;
-        std::memcpy(&lo, p, 8);
-        std::memcpy(&hi, p + 8, 4);
-        q0 = (lo & 0xFFFFFF) | (((lo >> 24) & 0xFFFFFF) << 32);
-        q1 = (lo >> 48) | (std::uint64_t{hi & 0xFF} << 16) | (std::uint64_t{hi >> 8} << 32);
-    };
-    for (; x + 8 <= width; x += 8, target += 32) {
-        std::uint64_t a8;
-        std::memcpy(&a8, alpha + x, 8);
-        if (a8 == 0) continue;
-        std::uint64_t q0, q1, q2, q3;
-        expand(pixels + 3 * x, q0, q1);
-        expand(pixels + 3 * x + 12, q2, q3);
-        const __m256i source = _mm256_set_epi64x(static_cast<long long>(q3), static_cast<long long>(q2),
-                                                 static_cast<long long>(q1), static_cast<long long>(q0));
-        const __m256i dst = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(target));
-        if (a8 == ~std::uint64_t{0}) {
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(target),
-                                _mm256_or_si256(source, _mm256_and_si256(dst, fourthBytes)));
-            continue;
-        }
-        const __m128i twice = _mm_unpacklo_epi8(_mm_cvtsi64_si128(static_cast<long long>(a8)),
-                                                _mm_cvtsi64_si128(static_cast<long long>(a8)));
-        const __m256i a = _mm256_set_m128i(_mm_unpackhi_epi8(twice, twice), _mm_unpacklo_epi8(twice, twice));
-        const __m256i low =
-            BlendLanesAvx2(_mm256_unpacklo_epi8(source, zero), _mm256_unpacklo_epi8(dst, zero),
-                           _mm256_and_si256(_mm256_unpacklo_epi8(a, zero), colourLanes), full);
-        const __m256i high =
-            BlendLanesAvx2(_mm256_unpackhi_epi8(source, zero), _mm256_unpackhi_epi8(dst, zero),
-                           _mm256_and_si256(_mm256_unpackhi_epi8(a, zero), colourLanes), full);
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(target), _mm256_packus_epi16(low, high));
-    }
-    BlendColourRow<true>(target, pixels + 3 * x, alpha + x, columns, width - x);
-}
-
-bool HasAvx2() {
-    static const bool has = __builtin_cpu_supports("avx2");
-    return has;
-}
-#endif
-
 // Gray with alpha: the gray byte is the colour of all three channels.
 void BlendGrayRow(u8* target, const u8* pixels, const u8* alpha, const std::int32_t* columns,
                   std::int32_t width) {
@@ -221,9 +61,9 @@ void BlendGrayRow(u8* target, const u8* pixels, const u8* alpha, const std::int3
         const std::int32_t sx = columns[x];
         const unsigned a = alpha[sx];
         const unsigned g = pixels[sx];
-        target[0] = Blend(g, target[0], a);
-        target[1] = Blend(g, target[1], a);
-        target[2] = Blend(g, target[2], a);
+        target[0] = BlendChannel(g, target[0], a);
+        target[1] = BlendChannel(g, target[1], a);
+        target[2] = BlendChannel(g, target[2], a);
     }
 }
 
@@ -252,9 +92,9 @@ void BlendPaletteRow(u8* target, const u8* pixels, const TPaletteAlpha& table, c
         const unsigned i = FieldAt<Bits>(pixels, columns[x]);
         if (i >= count) table.Palette->EntryAt(static_cast<u8>(i)); // raises: no such palette entry
         const unsigned a = table.Alpha[i];
-        target[0] = Blend(table.Colour[i][0], target[0], a);
-        target[1] = Blend(table.Colour[i][1], target[1], a);
-        target[2] = Blend(table.Colour[i][2], target[2], a);
+        target[0] = BlendChannel(table.Colour[i][0], target[0], a);
+        target[1] = BlendChannel(table.Colour[i][1], target[1], a);
+        target[2] = BlendChannel(table.Colour[i][2], target[2], a);
     }
 }
 
@@ -323,16 +163,11 @@ void TPNGObject::DrawWithColorKey(HDC target, const std::uint8_t* rows, const BI
     const int mx = w < 0 ? aw : 0; // a negative extent covers [origin + extent, origin)
     const int my = h < 0 ? ah : 0;
 
-    HDC source = CreateCompatibleDC(target);
-    HBITMAP sourceBitmap =
-        CreateDIBitmap(target, &description->bmiHeader, CBM_INIT, rows, description, DIB_RGB_COLORS);
-    HGDIOBJ oldSource = SelectObject(source, sourceBitmap);
-    HDC back = CreateCompatibleDC(target);
-    HDC mask = CreateCompatibleDC(target);
-    HDC work = CreateCompatibleDC(target);
-    HGDIOBJ oldBack = SelectObject(back, CreateBitmap(aw, ah, 1, 1, nullptr));
-    HGDIOBJ oldMask = SelectObject(mask, CreateBitmap(aw, ah, 1, 1, nullptr));
-    HGDIOBJ oldWork = SelectObject(work, CreateCompatibleBitmap(target, aw, ah));
+    TWorkDC source(
+        target, CreateDIBitmap(target, &description->bmiHeader, CBM_INIT, rows, description, DIB_RGB_COLORS));
+    TWorkDC back(target, CreateBitmap(aw, ah, 1, 1, nullptr));
+    TWorkDC mask(target, CreateBitmap(aw, ah, 1, 1, nullptr));
+    TWorkDC work(target, CreateCompatibleBitmap(target, aw, ah));
 
     const COLORREF previousBack = SetBkColor(source, keyColor);
     StretchBlt(mask, mx, my, w, h, source, 0, 0, sw, sh, SRCCOPY); // 1 where the scaled image is the key
@@ -343,15 +178,6 @@ void TPNGObject::DrawWithColorKey(HDC target, const std::uint8_t* rows, const BI
     StretchBlt(source, 0, 0, sw, sh, back, mx, my, w, h, SRCAND);   // key pixels of the image black
     StretchBlt(work, mx, my, w, h, source, 0, 0, sw, sh, SRCPAINT); // opaque pixels fill the holes
     BitBlt(target, left, top, aw, ah, work, 0, 0, SRCCOPY);
-
-    DeleteObject(SelectObject(back, oldBack));
-    DeleteObject(SelectObject(mask, oldMask));
-    DeleteObject(SelectObject(work, oldWork));
-    DeleteObject(SelectObject(source, oldSource));
-    DeleteDC(work);
-    DeleteDC(back);
-    DeleteDC(mask);
-    DeleteDC(source);
 }
 
 void TPNGObject::DrawAlphaBlended(HDC target, const TRect& rect) {
@@ -390,10 +216,7 @@ void TPNGObject::DrawAlphaBlended(HDC target, const TRect& rect) {
 
     const std::vector<std::int32_t> columns = SourceIndices(w, scaled, ratioX);
     const std::vector<std::int32_t> rows = SourceIndices(h, scaled, ratioY);
-    auto blendColour = scaled ? &BlendColourRow<false> : &BlendColourRow<true>;
-#if defined(__x86_64__) && defined(__GNUC__)
-    if (!scaled && HasAvx2()) blendColour = &BlendColourRowAvx2;
-#endif
+    const TColourBlend blendColour = ColourBlendFor(ActiveSimdLevel(), scaled);
     // Blends rows 0 to h - 1 of the rectangle, row y of the target at base + y x step.
     auto blendInto = [&](u8* base, std::ptrdiff_t step) {
         for (std::int32_t y = 0; y < h; ++y) {
@@ -431,8 +254,12 @@ void TPNGObject::DrawAlphaBlended(HDC target, const TRect& rect) {
         }
     }
 
-    TCompositingSection section(w, h);
-    BitBlt(section.DC(), 0, 0, w, h, target, r.Left, r.Top, SRCCOPY);
-    blendInto(section.Bits(), std::ptrdiff_t(w) * 4);
-    BitBlt(target, r.Left, r.Top, w, h, section.DC(), 0, 0, SRCCOPY);
+    // Otherwise through a 32-bit top-down section: the rectangle read back, blended, written again.
+    const BITMAPINFOHEADER layout{40, w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    TWorkDC section(nullptr, CreateDIBSection(nullptr, reinterpret_cast<const BITMAPINFO*>(&layout),
+                                              DIB_RGB_COLORS, &bits, nullptr, 0));
+    BitBlt(section, 0, 0, w, h, target, r.Left, r.Top, SRCCOPY);
+    blendInto(static_cast<u8*>(bits), std::ptrdiff_t(w) * 4);
+    BitBlt(target, r.Left, r.Top, w, h, section, 0, 0, SRCCOPY);
 }
