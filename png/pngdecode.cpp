@@ -67,7 +67,7 @@ bool TChunkIDAT::ReadBody(TStream& stream, const TChunkTypeCode& typeCode, std::
     RowBuffers[1] = std::make_unique<std::uint8_t[]>(static_cast<std::size_t>(RowLength) + 1);
     CurrentBuffer = 1;
 
-    if (DecodeHeader->PixelRows != nullptr) {
+    if (DecodeHeader->PixelRows() != nullptr) {
         switch (OwnerImage()->InterlaceMode) {
         case 0: DecodeSequential(state, crc); break;
         case 1: DecodeAdam7(state, crc); break;

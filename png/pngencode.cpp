@@ -188,7 +188,7 @@ void TChunkIDAT::EncodeAdam7(TStream&, ZlibState& state) {
 bool TChunkIDAT::WriteChunk(TStream& stream) {
     TPNGObject& owner = *OwnerImage();
     DecodeHeader = &HeaderChunk();
-    if (DecodeHeader->PixelRows == nullptr) return true; // no image memory: nothing to encode
+    if (DecodeHeader->PixelRows() == nullptr) return true; // no image memory: nothing to encode
     DecodeWidth = static_cast<std::int32_t>(DecodeHeader->Width);
     DecodeHeight = static_cast<std::int32_t>(DecodeHeader->Height);
     const TPNGObject::TRowGeometry geometry = owner.RowGeometry();
