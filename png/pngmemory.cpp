@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <utility>
 
 #include "platform/faults.h"
 #include "platform/gdi.h"
@@ -40,27 +39,11 @@ HPALETTE CreateGrayRamp(const std::uint8_t* gamma, int n) {
     return CreatePaletteFrom(ramp);
 }
 
-TImageMemory::~TImageMemory() {
-    // The device context goes first: the bitmap and palette selected into it can be deleted only
-    // once nothing holds them.
-    if (FDC != nullptr) DeleteDC(FDC);
-    if (FBitmap != nullptr) DeleteObject(FBitmap);
-    if (FPalette != nullptr) DeleteObject(FPalette);
+void TImageMemory::TDCDeleter::operator()(HDC dc) const {
+    DeleteDC(dc);
 }
-
-void TImageMemory::Swap(TImageMemory& other) noexcept {
-    std::swap(FDC, other.FDC);
-    std::swap(FBitmap, other.FBitmap);
-    std::swap(FPalette, other.FPalette);
-    std::swap(FRows, other.FRows);
-    std::swap(FAlpha, other.FAlpha);
-    std::swap(FLow, other.FLow);
-    std::swap(FInfo, other.FInfo);
-    std::swap(FWidth, other.FWidth);
-    std::swap(FHeight, other.FHeight);
-    std::swap(FStride, other.FStride);
-    std::swap(FColorType, other.FColorType);
-    std::swap(FBitDepth, other.FBitDepth);
+void TImageMemory::TObjectDeleter::operator()(HGDIOBJ object) const {
+    DeleteObject(object);
 }
 
 TImageMemory::TPlane TImageMemory::Allocate(std::size_t bytes) {
@@ -94,11 +77,11 @@ std::uint64_t TImageMemory::SetLayout(std::uint32_t width, std::uint32_t height,
 
 void TImageMemory::MakeSection() {
     void* bits = nullptr;
-    FBitmap =
-        CreateDIBSection(FDC, reinterpret_cast<const BITMAPINFO*>(&FInfo), DIB_RGB_COLORS, &bits, nullptr, 0);
+    FBitmap.reset(CreateDIBSection(FDC.get(), reinterpret_cast<const BITMAPINFO*>(&FInfo), DIB_RGB_COLORS,
+                                   &bits, nullptr, 0));
     if (FBitmap == nullptr || bits == nullptr) RaiseOutMemory();
     FRows = static_cast<std::uint8_t*>(bits); // zero-filled by the platform
-    SelectObject(FDC, FBitmap);
+    SelectObject(FDC.get(), FBitmap.get());
 }
 
 TImageMemory TImageMemory::Create(std::uint32_t width, std::uint32_t height, std::uint8_t colorType,
@@ -109,17 +92,19 @@ TImageMemory TImageMemory::Create(std::uint32_t width, std::uint32_t height, std
 
     if (HasAlphaChannel(colorType)) m.FAlpha = Allocate(std::size_t(width) * height);
     if (bitDepth == 16) m.FLow = Allocate(pixelBytes);
-    m.FDC = Checked(CreateCompatibleDC(nullptr));
+    m.FDC.reset(Checked(CreateCompatibleDC(nullptr)));
     if (HasPaletteObject(colorType)) {
-        m.FPalette =
-            Checked(colorType == pctPalette ? CreateHalftonePalette(m.FDC)
+        HDC dc = m.FDC.get();
+        HPALETTE palette =
+            Checked(colorType == pctPalette ? CreateHalftonePalette(dc)
                                             : CreateGrayRamp(gamma, 1 << (bitDepth == 16 ? 8 : bitDepth)));
+        m.FPalette.reset(palette);
         const UINT entries = 1u << m.RowBits();
-        ResizePalette(m.FPalette, entries);
-        SelectPalette(m.FDC, m.FPalette, FALSE);
-        RealizePalette(m.FDC);
+        ResizePalette(palette, entries);
+        SelectPalette(dc, palette, FALSE);
+        RealizePalette(dc);
         PALETTEENTRY colours[256] = {};
-        const UINT read = GetPaletteEntries(m.FPalette, 0, 256, colours);
+        const UINT read = GetPaletteEntries(palette, 0, 256, colours);
         for (UINT i = 0; i < read; ++i)
             m.FInfo.ColorTable[i] = RGBQUAD{colours[i].peBlue, colours[i].peGreen, colours[i].peRed, 0};
         m.FInfo.Header.biClrUsed = entries;
@@ -148,7 +133,7 @@ TImageMemory TImageMemory::Resized(std::int32_t width, std::int32_t height) {
     TImageMemory m;
     m.FInfo = FInfo;
     m.SetLayout(static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height), FColorType, FBitDepth);
-    m.FDC = Checked(CreateCompatibleDC(FDC));
+    m.FDC.reset(Checked(CreateCompatibleDC(FDC.get())));
     m.MakeSection();
     if (FAlpha) {
         m.FAlpha = Allocate(std::size_t(width) * std::size_t(height));
@@ -165,9 +150,9 @@ TImageMemory TImageMemory::Resized(std::int32_t width, std::int32_t height) {
         if (FAlpha) std::memcpy(m.AlphaRow(y), AlphaRow(y), keepColumns);
     }
     if (FPalette != nullptr) {
-        SelectPalette(m.FDC, FPalette, FALSE);
-        RealizePalette(m.FDC);
-        m.FPalette = std::exchange(FPalette, nullptr);
+        SelectPalette(m.FDC.get(), FPalette.get(), FALSE);
+        RealizePalette(m.FDC.get());
+        m.FPalette = std::move(FPalette);
     }
     return m;
 }
@@ -223,12 +208,11 @@ void TImageMemory::InstallPalette(HPALETTE palette) {
     FInfo.Header.biClrUsed = read;
     if (FDC != nullptr) {
         // The section's own colour table follows, so that copies of the bitmap show these colours.
-        if (read > 0) SetDIBColorTable(FDC, 0, read, FInfo.ColorTable);
+        if (read > 0) SetDIBColorTable(FDC.get(), 0, read, FInfo.ColorTable);
         // Without a palette the device context falls back to the stock one, so the previous
         // palette is no longer held and can be deleted.
-        SelectPalette(FDC, palette != nullptr ? palette : GetStockPalette(), FALSE);
-        RealizePalette(FDC);
+        SelectPalette(FDC.get(), palette != nullptr ? palette : GetStockPalette(), FALSE);
+        RealizePalette(FDC.get());
     }
-    if (FPalette != nullptr && FPalette != palette) DeleteObject(FPalette);
-    FPalette = palette;
+    if (FPalette.get() != palette) FPalette.reset(palette);
 }

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
+#include <type_traits>
 
 #include "platform/wintypes.h"
 
@@ -39,13 +40,10 @@ inline unsigned PackedField(const std::uint8_t* row, std::int32_t x, int k) {
 class TImageMemory {
 public:
     TImageMemory() = default;
-    TImageMemory(TImageMemory&& other) noexcept { Swap(other); }
-    TImageMemory& operator=(TImageMemory&& other) noexcept {
-        TImageMemory(std::move(other)).Swap(*this);
-        return *this;
-    }
-    ~TImageMemory();
-    void Swap(TImageMemory& other) noexcept;
+    TImageMemory(TImageMemory&&) noexcept = default;
+    // Member by member in declaration order: the old device context goes before what it holds.
+    TImageMemory& operator=(TImageMemory&&) noexcept = default;
+    ~TImageMemory() { FDC.reset(); } // likewise
 
     // Zero-filled memory for an image of the colour type and bit depth. Gray images get a ramp
     // through gamma, palette images the halftone palette until their own arrives. Holds no rows for
@@ -73,9 +71,9 @@ public:
     std::uint8_t* LowBytePlane() const { return FLow.get(); }
     std::int32_t Stride() const { return FStride; }
     const TDibInfo& Info() const { return FInfo; }
-    HBITMAP Bitmap() const { return FBitmap; }
-    HDC DC() const { return FDC; }
-    HPALETTE Palette() const { return FPalette; }
+    HBITMAP Bitmap() const { return FBitmap.get(); }
+    HDC DC() const { return FDC.get(); }
+    HPALETTE Palette() const { return FPalette.get(); }
     std::uint8_t ColorType() const { return FColorType; }
     int RowBits() const { return FInfo.Header.biBitCount; }
     std::uint32_t ColorsUsed() const { return FInfo.Header.biClrUsed; }
@@ -95,6 +93,12 @@ private:
         void operator()(std::uint8_t* p) const { std::free(p); }
     };
     using TPlane = std::unique_ptr<std::uint8_t[], TFreeDeleter>;
+    struct TDCDeleter {
+        void operator()(HDC dc) const;
+    };
+    struct TObjectDeleter {
+        void operator()(HGDIOBJ object) const;
+    };
     // Every plane comes from here.
     static TPlane Allocate(std::size_t bytes);
 
@@ -105,9 +109,10 @@ private:
     void MakeSection();
     void PaletteFromColorTable(std::uint32_t n);
 
-    HDC FDC = nullptr;
-    HBITMAP FBitmap = nullptr;
-    HPALETTE FPalette = nullptr;
+    // The section and the palette are selected into the device context, so it comes first.
+    std::unique_ptr<std::remove_pointer_t<HDC>, TDCDeleter> FDC;
+    std::unique_ptr<std::remove_pointer_t<HBITMAP>, TObjectDeleter> FBitmap;
+    std::unique_ptr<std::remove_pointer_t<HPALETTE>, TObjectDeleter> FPalette;
     std::uint8_t* FRows = nullptr; // the section's pixel data
     TPlane FAlpha;
     TPlane FLow;

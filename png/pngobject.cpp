@@ -158,8 +158,8 @@ void TPNGObject::ReadPng(TStream& stream) {
         if (length > PngMaxChunkLength) RaisePngError<EPngInvalidCRC>(pnglang::EPngInvalidCRCText);
 
         const bool isData = type == TypeOf("IDAT");
-        // Image data after the first run was read with it. cHRM is skipped unread and unchecked,
-        // so an image never holds one.
+        // The first image-data chunk reads its whole run; later runs are skipped. cHRM is skipped
+        // unread and unchecked, so an image never holds one.
         if ((isData && seenImageData) || type == TypeOf("cHRM")) {
             stream.Seek(std::int64_t{length} + 4, TSeekOrigin::soCurrent);
             continue;
