@@ -27,7 +27,7 @@ struct TChunkClass {
     bool InheritsFrom(const TChunkClass& other) const;
 };
 
-// One chunk of a PNG stream. Chunks are made only through a class's CreateFor.
+// One chunk of a PNG stream, made only through a class's CreateFor and owned by the list holding it.
 class TChunk {
 public:
     static const TChunkClass Class;
