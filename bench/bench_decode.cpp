@@ -125,7 +125,7 @@ bool DecodeWithLibrary(const Bytes& png, std::unique_ptr<TPNGObject>* keep = nul
         std::fprintf(stderr, "this library failed: %s: %s\n", e.ClassName(), e.what());
         return false;
     }
-    benchmark::DoNotOptimize(image->HeaderChunk().PixelRows);
+    benchmark::DoNotOptimize(image->HeaderChunk().PixelRows());
     if (keep != nullptr) *keep = std::move(image);
     return true;
 }
@@ -186,10 +186,11 @@ bool DecodeWithSpng(const Bytes& data, std::uint8_t* out, std::size_t outSize) {
 bool LibraryMatches(const TPNGObject& image, const TTestImage& t) {
     const TChunkIHDR& h = image.HeaderChunk();
     if (std::int64_t(h.Width) != t.Width || std::int64_t(h.Height) != t.Height || h.BitDepth != t.BitDepth ||
-        h.ColorType != t.ColorType || h.PixelRows == nullptr)
+        h.ColorType != t.ColorType || h.PixelRows() == nullptr)
         return false;
     const bool wide = t.BitDepth == 16;
-    if (wide != (h.LowBytePlane != nullptr) || (t.ColorType == 6) != (h.AlphaPlane != nullptr)) return false;
+    if (wide != (h.LowBytePlane() != nullptr) || (t.ColorType == 6) != (h.AlphaPlane() != nullptr))
+        return false;
     const std::size_t channels = std::size_t(t.Channels());
     const std::size_t sample = wide ? 2 : 1;
     for (std::int32_t y = 0; y < t.Height; ++y) {

@@ -131,15 +131,15 @@ int Run(int argc, char** argv) {
     const TMemoryStatus after = ReadMemoryStatus();
 
     const TChunkIHDR& h = image.HeaderChunk();
-    const std::int64_t rows = std::int64_t(h.RowStride) * h.Height;
-    const std::int64_t alpha = h.AlphaPlane ? std::int64_t(h.Width) * h.Height : 0;
-    const std::int64_t low = h.LowBytePlane ? rows : 0;
+    const std::int64_t rows = std::int64_t(h.RowStride()) * h.Height;
+    const std::int64_t alpha = h.AlphaPlane() ? std::int64_t(h.Width) * h.Height : 0;
+    const std::int64_t low = h.LowBytePlane() ? rows : 0;
     const std::int64_t imageMemory = rows + alpha + low;
     const std::int64_t growth = after.PeakBytes - before.ResidentBytes;
     const std::int64_t bound = imageMemory + 2 * 1048576;
 
     std::printf("image %u x %u, bit depth %u, colour type %u, row stride %d\n", h.Width, h.Height, h.BitDepth,
-                h.ColorType, h.RowStride);
+                h.ColorType, h.RowStride());
     std::printf("peak reset via /proc/self/clear_refs: %s\n", reset ? "yes" : "no (refused)");
     std::printf("before load: VmRSS %lld bytes, VmHWM %lld bytes\n",
                 static_cast<long long>(before.ResidentBytes), static_cast<long long>(before.PeakBytes));

@@ -22,6 +22,10 @@ std::string_view TChunkClass::TypeName() const {
     return name.starts_with(prefix) ? name.substr(prefix.size()) : std::string_view{};
 }
 
+std::unique_ptr<TChunk> TChunkClass::CreateFor(TPNGObject* owner) const {
+    return std::unique_ptr<TChunk>(Make(owner));
+}
+
 bool TChunkClass::InheritsFrom(const TChunkClass& other) const {
     for (const TChunkClass* c = this; c != nullptr; c = c->Parent)
         if (c == &other) return true;
@@ -115,64 +119,46 @@ TChunkIHDR& TChunk::HeaderChunk() const {
 // ---- registry ----
 
 namespace {
-
-struct TChunkClassEntry {
-    const TChunkClass* ChunkClass;
-};
-
-std::unique_ptr<TPNGPointerList> ChunkClassRegistry;
-
+std::vector<const TChunkClass*> ChunkClassRegistry;
 } // namespace
 
 void RegisterChunkClass(const TChunkClass& chunkClass) {
-    if (!ChunkClassRegistry) ChunkClassRegistry = std::make_unique<TPNGPointerList>(nullptr);
-    ChunkClassRegistry->AppendItem(new TChunkClassEntry{&chunkClass});
+    ChunkClassRegistry.push_back(&chunkClass);
 }
 
 void RegisterStandardChunks() {
-    RegisterChunkClass(TChunkIEND::Class);
-    RegisterChunkClass(TChunkIHDR::Class);
-    RegisterChunkClass(TChunkIDAT::Class);
-    RegisterChunkClass(TChunkPLTE::Class);
-    RegisterChunkClass(TChunkgAMA::Class);
-    RegisterChunkClass(TChunktRNS::Class);
-    RegisterChunkClass(TChunkpHYs::Class);
-    RegisterChunkClass(TChunktIME::Class);
-    RegisterChunkClass(TChunktEXt::Class);
-    RegisterChunkClass(TChunkzTXt::Class);
+    for (const TChunkClass* c :
+         {&TChunkIEND::Class, &TChunkIHDR::Class, &TChunkIDAT::Class, &TChunkPLTE::Class, &TChunkgAMA::Class,
+          &TChunktRNS::Class, &TChunkpHYs::Class, &TChunktIME::Class, &TChunktEXt::Class, &TChunkzTXt::Class})
+        RegisterChunkClass(*c);
 }
 
 void ReleaseChunkClasses() {
-    if (!ChunkClassRegistry) return;
-    for (std::uint32_t i = 0; i < ChunkClassRegistry->ItemCount(); ++i)
-        delete static_cast<TChunkClassEntry*>(ChunkClassRegistry->ItemAt(i));
-    ChunkClassRegistry.reset();
+    ChunkClassRegistry.clear();
+    ChunkClassRegistry.shrink_to_fit();
 }
 
 std::uint32_t RegisteredChunkClassCount() {
-    return ChunkClassRegistry ? ChunkClassRegistry->ItemCount() : 0;
+    return static_cast<std::uint32_t>(ChunkClassRegistry.size());
 }
 
 const TChunkClass* RegisteredChunkClass(std::uint32_t index) {
-    if (!ChunkClassRegistry) return nullptr;
-    auto* entry = static_cast<TChunkClassEntry*>(ChunkClassRegistry->ItemAt(index));
-    return entry != nullptr ? entry->ChunkClass : nullptr;
+    return index < ChunkClassRegistry.size() ? ChunkClassRegistry[index] : nullptr;
 }
 
-TChunk* CreateChunkForType(TPNGObject* owner, const TChunkTypeCode& typeCode) {
+std::unique_ptr<TChunk> CreateChunkForType(TPNGObject* owner, const TChunkTypeCode& typeCode) {
     std::size_t length = 0;
     while (length < 4 && typeCode[length] != 0)
         ++length;
     const std::string_view type(reinterpret_cast<const char*>(typeCode.data()), length);
     const TChunkClass* cls = &TChunk::Class;
-    for (std::uint32_t i = 0; i < RegisteredChunkClassCount(); ++i) {
-        const TChunkClass* candidate = RegisteredChunkClass(i);
+    for (const TChunkClass* candidate : ChunkClassRegistry) {
         if (candidate->TypeName() == type) {
             cls = candidate;
             break;
         }
     }
-    TChunk* chunk = cls->CreateFor(owner);
+    std::unique_ptr<TChunk> chunk = cls->CreateFor(owner);
     chunk->SetTypeCode(typeCode);
     return chunk;
 }

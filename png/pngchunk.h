@@ -20,14 +20,14 @@ using TChunkTypeCode = std::array<std::uint8_t, 4>;
 struct TChunkClass {
     const char* Name;
     const TChunkClass* Parent;
-    TChunk* (*CreateFor)(TPNGObject* owner);
+    TChunk* (*Make)(TPNGObject* owner); // the class's Create, the one place its chunks are allocated
 
+    std::unique_ptr<TChunk> CreateFor(TPNGObject* owner) const;
     std::string_view TypeName() const;
     bool InheritsFrom(const TChunkClass& other) const;
 };
 
-// One chunk of a PNG stream. Chunks are made only through a class's CreateFor; the image that
-// holds a chunk in its list owns it.
+// One chunk of a PNG stream, made only through a class's CreateFor and owned by the list holding it.
 class TChunk {
 public:
     static const TChunkClass Class;
@@ -78,14 +78,14 @@ private:
 void RegisterChunkClass(const TChunkClass& chunkClass);
 // Registers the ten standard classes in their fixed order.
 void RegisterStandardChunks();
-// Frees every registry entry and the registry; nothing happens without one.
+// Empties the registry.
 void ReleaseChunkClasses();
 // Number of registered classes and the class at an index (for inspection).
 std::uint32_t RegisteredChunkClassCount();
 const TChunkClass* RegisteredChunkClass(std::uint32_t index);
 // Makes a chunk of the first registered class whose type name equals the type (taken up to its
 // first zero byte), or a plain TChunk; its TypeCode is the four bytes given.
-TChunk* CreateChunkForType(TPNGObject* owner, const TChunkTypeCode& typeCode);
+std::unique_ptr<TChunk> CreateChunkForType(TPNGObject* owner, const TChunkTypeCode& typeCode);
 
 // Declares the class value, the class query and the virtual constructor of a chunk class.
 #define VORLANTH_CHUNK_CLASS(Name)                                                                           \

@@ -86,7 +86,7 @@ void TIdatReader::Run(const TChunkTypeCode& typeCode, std::int32_t length) {
     for (auto& buffer : RowBuffers)
         buffer = std::make_unique<std::uint8_t[]>(static_cast<std::size_t>(RowLength) + 1);
 
-    if (Header.PixelRows != nullptr) {
+    if (Header.PixelRows() != nullptr) {
         const TRowStore store = SelectRowStore(Header.ColorType, Header.BitDepth, Owner.DecodeGamma.data());
         const auto width = static_cast<std::int32_t>(Header.Width);
         if (Owner.InterlaceMode == 0 && store.Sequential != nullptr)

@@ -133,14 +133,14 @@ void TPNGObject::DrawOn(TCanvas& canvas, const TRect& rect) {
     if (IsEmpty()) return;
     TChunkIHDR& header = HeaderChunk();
     HDC target = canvas.Handle();
-    const auto* description = reinterpret_cast<const BITMAPINFO*>(&header.DibInfo);
+    const auto* description = reinterpret_cast<const BITMAPINFO*>(&header.DibInfo());
     switch (TransparencyKind()) {
-    case ptkKeyColor: DrawWithColorKey(target, header.PixelRows, description, rect, KeyColor()); break;
+    case ptkKeyColor: DrawWithColorKey(target, header.PixelRows(), description, rect, KeyColor()); break;
     case ptkAlpha: DrawAlphaBlended(target, rect); break;
     case ptkOpaque:
         SetStretchBltMode(target, COLORONCOLOR);
         StretchDIBits(target, rect.Left, rect.Top, rect.Right - rect.Left, rect.Bottom - rect.Top, 0, 0,
-                      static_cast<int>(header.Width), static_cast<int>(header.Height), header.PixelRows,
+                      static_cast<int>(header.Width), static_cast<int>(header.Height), header.PixelRows(),
                       description, DIB_RGB_COLORS, SRCCOPY);
         break;
     }

@@ -201,7 +201,7 @@ void TIdatWriter::Run() {
 
 bool TChunkIDAT::WriteChunk(TStream& stream) {
     const TChunkIHDR& header = HeaderChunk();
-    if (header.PixelRows == nullptr) return true; // no image memory: nothing to encode
+    if (header.PixelRows() == nullptr) return true; // no image memory: nothing to encode
     TIdatWriter(*OwnerImage(), header, stream).Run();
     return true;
 }

@@ -1,14 +1,12 @@
-// The image header chunk and the image memory it owns: the pixel rows (a bottom-up bitmap section
-// selected into a memory device context), the alpha plane, the low-byte plane of 16-bit samples,
-// the bitmap description with its colour table, and the logical palette.
+// The image header chunk. It owns the image memory (see pngmemory.h) and remakes it whenever the
+// header changes; the memory's parts are reachable, read-only, through it.
 #pragma once
 
 #include <cstdint>
-#include <cstdlib>
-#include <memory>
 
 #include "platform/wintypes.h"
 #include "png/pngchunk.h"
+#include "png/pngmemory.h"
 
 #pragma pack(push, 1)
 // The 13 bytes of the header, in chunk order, numbers in host order.
@@ -24,35 +22,6 @@ struct TPNGHeaderRecord {
 #pragma pack(pop)
 static_assert(sizeof(TPNGHeaderRecord) == 13);
 
-// A bitmap description: the 40-byte header and a 256-entry colour table (blue, green, red, 0).
-struct TDibInfo {
-    BITMAPINFOHEADER Header;
-    RGBQUAD ColorTable[256];
-};
-static_assert(sizeof(TDibInfo) == 40 + 256 * 4);
-
-// A zero-filled plane from calloc, so that untouched pages of a large image cost nothing.
-struct TFreeDeleter {
-    void operator()(std::uint8_t* p) const { std::free(p); }
-};
-using TPlane = std::unique_ptr<std::uint8_t[], TFreeDeleter>;
-
-// A logical palette record with room for 256 entries.
-struct TLogPalette256 {
-    WORD Version = 0x300;
-    WORD Count = 0;
-    PALETTEENTRY Entries[256] = {};
-};
-// Makes a palette from the record's first Count entries.
-HPALETTE CreatePaletteFrom(const TLogPalette256& record);
-// A gray ramp of n entries from black to white through the gamma table: entry i shows
-// gamma[MulDiv(i, 255, n - 1)].
-HPALETTE CreateGrayRamp(const std::uint8_t* gamma, int n);
-
-// Bits per pixel of the pixel rows for a colour type and bit depth; 0 for a pair the format does
-// not allow. Indexed rows hold colour-table indices (gray, palette and gray with alpha).
-int RowBitsFor(std::uint8_t colorType, std::uint8_t bitDepth, bool* indexed = nullptr);
-
 class TChunkIHDR : public TChunk {
     VORLANTH_CHUNK_CLASS(TChunkIHDR)
 public:
@@ -62,42 +31,32 @@ public:
     bool WriteChunk(TStream& stream) override;
     void AssignFrom(const TChunk& source) override;
 
-    void ReleaseImageMemory();
-    // Releases the image memory and makes it again, all zero, from the header fields. Raises
-    // EPNGOutMemory when the pixel rows would exceed the platform's bitmap section limit.
-    void PrepareImageMemory();
-    HPALETTE BuildGrayPalette(int bitDepth);
-    // Copies up to 256 entries of the palette into the colour table; returns how many.
-    UINT CopyPaletteToColorTable(HPALETTE palette);
     // Installs a palette for gray and palette images (colour table, colours used, selection) and
     // takes ownership of it; for other colour types nothing happens and the caller keeps it.
     void InstallPalette(HPALETTE palette);
     // Sets the header from a device bitmap's description and fills the pixel rows with its bits.
     void ReadDeviceBitmap(HBITMAP bitmap, const BITMAP& record);
+    // New size, keeping the top-left corner (see TImageMemory::Resized).
+    void Resize(std::int32_t width, std::int32_t height);
+    // Makes gray and RGB images gray or RGB with alpha, all opaque; packed gray becomes 8-bit.
+    void AddAlphaPlane();
 
-    int RowBits() const { return DibInfo.Header.biBitCount; }
-    std::uint32_t ColorsUsed() const { return DibInfo.Header.biClrUsed; }
-    void SetColorsUsed(std::uint32_t n) { DibInfo.Header.biClrUsed = n; }
+    std::uint8_t* PixelRows() const { return FMemory.Rows(); }
+    std::uint8_t* AlphaPlane() const { return FMemory.AlphaPlane(); }
+    std::uint8_t* LowBytePlane() const { return FMemory.LowBytePlane(); }
+    std::int32_t RowStride() const { return FMemory.Stride(); }
+    const TDibInfo& DibInfo() const { return FMemory.Info(); }
+    HBITMAP PixelBitmap() const { return FMemory.Bitmap(); }
+    HDC MemoryDC() const { return FMemory.DC(); }
+    HPALETTE PixelPalette() const { return FMemory.Palette(); }
+    int RowBits() const { return FMemory.RowBits(); }
+    std::uint32_t ColorsUsed() const { return FMemory.ColorsUsed(); }
+    // Row y counted from the top of the image; the planes' rows are null without the plane.
+    std::uint8_t* PixelRow(std::int32_t y) const { return FMemory.Row(y); }
+    std::uint8_t* LowByteRow(std::int32_t y) const { return FMemory.LowByteRow(y); }
+    std::uint8_t* AlphaRow(std::int32_t y) const { return FMemory.AlphaRow(y); }
 
-    // Row y counted from the top of the image.
-    std::uint8_t* PixelRow(std::int32_t y) const {
-        return PixelRows + (std::ptrdiff_t(Height) - 1 - y) * RowStride;
-    }
-    std::uint8_t* LowByteRow(std::int32_t y) const {
-        return LowBytePlane ? LowBytePlane.get() + (std::ptrdiff_t(Height) - 1 - y) * RowStride : nullptr;
-    }
-    std::uint8_t* AlphaRow(std::int32_t y) const {
-        return AlphaPlane ? AlphaPlane.get() + std::ptrdiff_t(y) * Width : nullptr;
-    }
-
-    HBITMAP PixelBitmap = nullptr;
-    HDC MemoryDC = nullptr;
-    HPALETTE PixelPalette = nullptr;
-    std::uint8_t IndexedRows = 0;
-    TDibInfo DibInfo{};
-    TPlane LowBytePlane;
-    std::uint8_t* PixelRows = nullptr;
-    TPlane AlphaPlane;
+    std::uint8_t IndexedRows = 0; // the rows hold colour-table indices
     std::uint32_t Width = 0;
     std::uint32_t Height = 0;
     std::uint8_t BitDepth = 0;
@@ -105,11 +64,18 @@ public:
     std::uint8_t CompressionMethod = 0;
     std::uint8_t FilterMethod = 0;
     std::uint8_t InterlaceMethod = 0;
-    std::int32_t RowStride = 0;
 
     TPNGHeaderRecord Record() const;
     void SetRecord(const TPNGHeaderRecord& record);
 
 protected:
     explicit TChunkIHDR(TPNGObject* owner) : TChunk(owner, Class) {}
+
+private:
+    // Zero-filled memory for a header record, gray ramps through the owner's decode gamma.
+    TImageMemory MemoryFor(const TPNGHeaderRecord& record) const;
+    // Puts the memory in place of the current one and points the owner's work canvas at it.
+    void Replace(TImageMemory&& memory) noexcept;
+
+    TImageMemory FMemory;
 };

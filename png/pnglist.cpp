@@ -10,42 +10,29 @@
 #include "png/pngpalette.h"
 #include "png/pngtext.h"
 
-void TPNGPointerList::SetItemCount(std::uint32_t n) {
-    FItemBlock.resize(n);
-    if (n == 0) FItemBlock.shrink_to_fit();
-    FItemCount = n;
+TChunk* TPNGList::AppendItem(std::unique_ptr<TChunk> chunk) {
+    FChunks.push_back(std::move(chunk));
+    return FChunks.back().get();
 }
 
-void TPNGPointerList::AppendItem(void* item) {
-    SetItemCount(FItemCount + 1);
-    StoreAt(FItemCount - 1, item);
+TChunk* TPNGList::InsertAt(std::unique_ptr<TChunk> chunk, std::uint32_t position) {
+    if (!(position < FChunks.size() || FChunks.empty())) return nullptr;
+    if (FChunks.empty()) position = 0;
+    return FChunks.insert(FChunks.begin() + position, std::move(chunk))->get();
 }
 
-void TPNGPointerList::InsertAt(void* item, std::uint32_t position) {
-    if (!(position < FItemCount || FItemCount == 0)) return;
-    if (FItemCount == 0) position = 0;
-    SetItemCount(FItemCount + 1);
-    std::move_backward(FItemBlock.begin() + position, FItemBlock.begin() + FItemCount - 1,
-                       FItemBlock.begin() + FItemCount);
-    FItemBlock[position] = item;
-}
-
-void* TPNGPointerList::RemoveItem(void* item) {
-    for (std::uint32_t i = FItemCount; i-- > 0;) {
-        if (FItemBlock[i] == item) {
-            std::move(FItemBlock.begin() + i + 1, FItemBlock.begin() + FItemCount, FItemBlock.begin() + i);
-            --FItemCount;
-            return item;
-        }
-    }
-    return nullptr;
+std::unique_ptr<TChunk> TPNGList::RemoveItem(const TChunk* chunk) {
+    const auto found =
+        std::find_if(FChunks.begin(), FChunks.end(), [&](const auto& p) { return p.get() == chunk; });
+    if (found == FChunks.end()) return nullptr;
+    std::unique_ptr<TChunk> removed = std::move(*found);
+    FChunks.erase(found);
+    return removed;
 }
 
 TChunk* TPNGList::FindByClass(const TChunkClass& chunkClass) const {
-    for (std::uint32_t i = 0; i < ItemCount(); ++i) {
-        TChunk* chunk = ChunkAt(i);
-        if (chunk != nullptr && chunk->IsA(chunkClass)) return chunk;
-    }
+    for (const auto& chunk : FChunks)
+        if (chunk->IsA(chunkClass)) return chunk.get();
     return nullptr;
 }
 
@@ -63,7 +50,6 @@ TChunk* TPNGList::AddByClass(const TChunkClass& chunkClass) {
     TChunk* header = FindByClass(TChunkIHDR::Class);
     if (end == nullptr || header == nullptr) RaisePngError<EPngError>(pnglang::EPngErrorInvalidImageText);
 
-    std::unique_ptr<TChunk> chunk(chunkClass.CreateFor(OwnerImage()));
     std::int32_t position;
     if (cls == &TChunkgAMA::Class || cls == &TChunkpHYs::Class) {
         position = header->IndexInList() + 1;
@@ -77,8 +63,5 @@ TChunk* TPNGList::AddByClass(const TChunkClass& chunkClass) {
     } else {
         position = end->IndexInList();
     }
-    const std::uint32_t before = ItemCount();
-    InsertAt(chunk.get(), static_cast<std::uint32_t>(position));
-    if (ItemCount() == before) return nullptr; // nowhere to put it (cannot happen with an end chunk)
-    return chunk.release();
+    return InsertAt(chunkClass.CreateFor(OwnerImage()), static_cast<std::uint32_t>(position));
 }

@@ -1,54 +1,38 @@
-// The pointer lists of the PNG image library. Neither list owns what its entries point to.
+// The chunk list of an image: it owns its chunks, in stream order.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
-class TPNGObject;
-class TChunk;
-struct TChunkClass;
+#include "png/pngchunk.h"
 
-// A growable array of untyped pointers. ItemCount may be below the block's length: removing an
-// entry does not shrink the block.
-class TPNGPointerList {
+class TPNGList {
 public:
-    explicit TPNGPointerList(TPNGObject* owner) : FOwnerImage(owner) {}
-    TPNGPointerList(const TPNGPointerList&) = delete;
-    TPNGPointerList& operator=(const TPNGPointerList&) = delete;
-    virtual ~TPNGPointerList() = default;
+    explicit TPNGList(TPNGObject* owner) : FOwnerImage(owner) {}
+    TPNGList(const TPNGList&) = delete;
+    TPNGList& operator=(const TPNGList&) = delete;
 
     TPNGObject* OwnerImage() const { return FOwnerImage; }
-    std::uint32_t ItemCount() const { return FItemCount; }
-
-    // Makes the block exactly n entries long (n = 0 frees it) and sets ItemCount to n. Entries
-    // gained this way hold null.
-    void SetItemCount(std::uint32_t n);
+    std::uint32_t ItemCount() const { return static_cast<std::uint32_t>(FChunks.size()); }
     // Null when index >= ItemCount.
-    void* ItemAt(std::uint32_t index) const { return index < FItemCount ? FItemBlock[index] : nullptr; }
-    // Ignored when index >= ItemCount.
-    void StoreAt(std::uint32_t index, void* item) {
-        if (index < FItemCount) FItemBlock[index] = item;
+    TChunk* ChunkAt(std::uint32_t index) const {
+        return index < FChunks.size() ? FChunks[index].get() : nullptr;
     }
-    void AppendItem(void* item);
-    // Inserts at position when position < ItemCount or the list is empty; otherwise nothing happens.
-    void InsertAt(void* item, std::uint32_t position);
-    // Removes the last entry equal to item and returns item; null when absent. Nothing is freed.
-    virtual void* RemoveItem(void* item);
-
-private:
-    TPNGObject* FOwnerImage;
-    std::uint32_t FItemCount = 0;
-    std::vector<void*> FItemBlock;
-};
-
-// The chunk list of an image; its entries are TChunk objects owned by the image.
-class TPNGList : public TPNGPointerList {
-public:
-    using TPNGPointerList::TPNGPointerList;
-
-    TChunk* ChunkAt(std::uint32_t index) const { return static_cast<TChunk*>(ItemAt(index)); }
+    TChunk* AppendItem(std::unique_ptr<TChunk> chunk);
+    // Inserts at position when position < ItemCount or the list is empty; otherwise the chunk is
+    // freed and the result is null.
+    TChunk* InsertAt(std::unique_ptr<TChunk> chunk, std::uint32_t position);
+    // Takes the chunk out of the list and hands it back; null when absent.
+    std::unique_ptr<TChunk> RemoveItem(const TChunk* chunk);
+    // Frees every chunk.
+    void Clear() { FChunks.clear(); }
     // The first chunk, in list order, of the class or of a class derived from it; null when none.
     TChunk* FindByClass(const TChunkClass& chunkClass) const;
     // Makes a chunk of the class and puts it at its standard place (see the implementation).
     TChunk* AddByClass(const TChunkClass& chunkClass);
+
+private:
+    TPNGObject* FOwnerImage;
+    std::vector<std::unique_ptr<TChunk>> FChunks;
 };

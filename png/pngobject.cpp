@@ -7,6 +7,7 @@
 #include "platform/gdi.h"
 #include "png/pngcrc.h"
 #include "png/pngerrors.h"
+#include "png/pngformat.h"
 #include "png/pngheader.h"
 #include "png/pngidat.h"
 #include "png/pnglang.h"
@@ -34,14 +35,7 @@ constexpr TChunkTypeCode TypeOf(const char (&text)[5]) {
 constinit const TGraphicClass TPNGObject::GraphicClass{"TPNGObject", &CreatePngObject};
 
 std::int32_t PngRowBytes(std::int32_t pixels, std::uint8_t colorType, std::uint8_t bitDepth) {
-    switch (colorType) {
-    case 0:
-    case 3: return (pixels * bitDepth + 7) / 8;
-    case 2: return (pixels * bitDepth * 3) / 8;
-    case 4: return (pixels * bitDepth * 2) / 8;
-    case 6: return (pixels * bitDepth * 4) / 8;
-    default: return 0;
-    }
+    return (pixels * PngBitsPerPixel(colorType, bitDepth) + 7) / 8;
 }
 
 TPNGObject::TPNGObject()
@@ -57,14 +51,11 @@ TPNGObject::~TPNGObject() {
 void TPNGObject::ClearChunks() {
     SetIdentity(EncodeGamma);
     SetIdentity(DecodeGamma);
-    for (std::uint32_t i = 0; i < FChunks->ItemCount(); ++i)
-        delete FChunks->ChunkAt(i);
-    FChunks->SetItemCount(0);
+    FChunks->Clear();
 }
 
 bool TPNGObject::HasHeader() const {
-    return FChunks->ItemCount() > 0 && FChunks->ChunkAt(0) != nullptr &&
-           &FChunks->ChunkAt(0)->ClassType() == &TChunkIHDR::Class;
+    return FChunks->ItemCount() > 0 && &FChunks->ChunkAt(0)->ClassType() == &TChunkIHDR::Class;
 }
 
 TChunkIHDR& TPNGObject::HeaderChunk() const {
@@ -83,20 +74,13 @@ TPNGObject::TRowGeometry TPNGObject::RowGeometry() const {
     if (!HasHeader()) return {0, 0};
     const TChunkIHDR& h = HeaderChunk();
     const auto width = static_cast<std::int32_t>(h.Width);
-    TRowGeometry g{PngRowBytes(width, h.ColorType, h.BitDepth), 0};
-    switch (h.ColorType) {
-    case 0: g.FilterDistance = h.BitDepth == 16 ? 2 : 1; break;
-    case 3: g.FilterDistance = 1; break;
-    case 2: g.FilterDistance = h.BitDepth * 3 / 8; break;
-    case 4: g.FilterDistance = h.BitDepth * 2 / 8; break;
-    case 6: g.FilterDistance = h.BitDepth * 4 / 8; break;
-    default: g.FilterDistance = 0; break;
-    }
-    return g;
+    // Filters look back one whole pixel, or one byte when pixels are smaller.
+    const int bits = PngBitsPerPixel(h.ColorType, h.BitDepth);
+    return {PngRowBytes(width, h.ColorType, h.BitDepth), bits == 0 ? 0 : bits < 8 ? 1 : bits / 8};
 }
 
 HPALETTE TPNGObject::PaletteHandle() const {
-    return HeaderChunk().PixelPalette;
+    return HeaderChunk().PixelPalette();
 }
 
 void TPNGObject::SetPaletteHandle(HPALETTE palette) {
@@ -128,7 +112,8 @@ void TPNGObject::CopyInto(TPersistent* destination) const {
     // A plain bitmap gets a device-dependent copy of the pixel rows (no alpha) and the key colour.
     auto* bitmap = dynamic_cast<TBitmap*>(destination);
     if (bitmap != nullptr && HasHeader()) {
-        bitmap->SetHandle(static_cast<HBITMAP>(CopyImage(HeaderChunk().PixelBitmap, IMAGE_BITMAP, 0, 0, 0)));
+        bitmap->SetHandle(
+            static_cast<HBITMAP>(CopyImage(HeaderChunk().PixelBitmap(), IMAGE_BITMAP, 0, 0, 0)));
         if (TransparencyKind() == ptkKeyColor) {
             bitmap->SetTransparentColor(static_cast<TColor>(KeyColor()));
             bitmap->SetTransparent(true);
@@ -145,20 +130,9 @@ void TPNGObject::AssignFromPng(const TPNGObject& source) {
     DeflateLevel = source.DeflateLevel;
     FilterSet = source.FilterSet;
     ClearChunks();
-    const std::uint32_t count = source.Chunks().ItemCount();
-    FChunks->SetItemCount(count);
-    std::uint32_t made = 0;
-    try {
-        for (std::uint32_t i = 0; i < count; ++i) {
-            const TChunk* from = source.Chunks().ChunkAt(i);
-            TChunk* copy = from->ClassType().CreateFor(this);
-            FChunks->StoreAt(i, copy);
-            made = i + 1;
-            copy->AssignFrom(*from);
-        }
-    } catch (...) {
-        FChunks->SetItemCount(made); // the list never keeps an unset entry
-        throw;
+    for (std::uint32_t i = 0; i < source.Chunks().ItemCount(); ++i) {
+        const TChunk* from = source.Chunks().ChunkAt(i);
+        FChunks->AppendItem(from->ClassType().CreateFor(this))->AssignFrom(*from);
     }
 }
 
@@ -171,40 +145,33 @@ void TPNGObject::ReadPng(TStream& stream) {
         RaisePngError<EPNGInvalidFileHeader>(pnglang::EPNGInvalidFileHeaderText);
 
     bool seenImageData = false;
-    std::uint32_t made = 0; // chunk objects created so far
-    FChunks->SetItemCount(10);
-    try {
-        for (;;) {
-            if (made + 1 > FChunks->ItemCount()) FChunks->SetItemCount(FChunks->ItemCount() + 10);
-            std::uint8_t frame[4] = {};
-            if (stream.Read(frame, 4) <= 0) RaisePngError<EPngUnexpectedEnd>(pnglang::EPngUnexpectedEndText);
-            const std::uint32_t length = ReadBE32(frame);
-            TChunkTypeCode type{};
-            stream.Read(type.data(), 4);
-            if (made == 0 && type != TypeOf("IHDR"))
-                RaisePngError<EPNGIHDRNotFirst>(pnglang::EPNGIHDRNotFirstText);
-            // Lengths of 2^31 and above are outside the format; taken as signed they would seek
-            // backwards or reserve absurd bodies. The frame is broken as surely as a bad checksum.
-            if (length > 0x7FFFFFFFu) RaisePngError<EPngInvalidCRC>(pnglang::EPngInvalidCRCText);
+    for (;;) {
+        std::uint8_t frame[4] = {};
+        if (stream.Read(frame, 4) <= 0) RaisePngError<EPngUnexpectedEnd>(pnglang::EPngUnexpectedEndText);
+        const std::uint32_t length = ReadBE32(frame);
+        TChunkTypeCode type{};
+        stream.Read(type.data(), 4);
+        if (FChunks->ItemCount() == 0 && type != TypeOf("IHDR"))
+            RaisePngError<EPNGIHDRNotFirst>(pnglang::EPNGIHDRNotFirstText);
+        // Lengths of 2^31 and above are outside the format; taken as signed they would seek
+        // backwards or reserve absurd bodies. The frame is broken as surely as a bad checksum.
+        if (length > PngMaxChunkLength) RaisePngError<EPngInvalidCRC>(pnglang::EPngInvalidCRCText);
 
-            const bool isData = type == TypeOf("IDAT");
-            if ((isData && seenImageData) || type == TypeOf("cHRM")) {
-                stream.Seek(std::int64_t{length} + 4, TSeekOrigin::soCurrent);
-                continue;
-            }
-            if (isData) seenImageData = true;
-            TChunk* chunk = CreateChunkForType(this, type);
-            FChunks->StoreAt(made++, chunk);
-            if (&chunk->ClassType() == &TChunk::Class && type[0] != 0 && (type[0] & 0x20) == 0)
-                RaisePngError<EPNGUnknownCriticalChunk>(pnglang::EPNGUnknownCriticalChunkText);
-            if (!chunk->ReadBody(stream, type, static_cast<std::int32_t>(length))) break;
-            if (type == TypeOf("IEND")) break;
+        const bool isData = type == TypeOf("IDAT");
+        // The first image-data chunk reads its whole run; later runs are skipped. cHRM is skipped
+        // unread and unchecked, so an image never holds one.
+        if ((isData && seenImageData) || type == TypeOf("cHRM")) {
+            stream.Seek(std::int64_t{length} + 4, TSeekOrigin::soCurrent);
+            continue;
         }
-    } catch (...) {
-        FChunks->SetItemCount(made);
-        throw;
+        if (isData) seenImageData = true;
+        // A chunk stays in the list even when reading it fails.
+        TChunk* chunk = FChunks->AppendItem(CreateChunkForType(this, type));
+        if (&chunk->ClassType() == &TChunk::Class && type[0] != 0 && (type[0] & 0x20) == 0)
+            RaisePngError<EPNGUnknownCriticalChunk>(pnglang::EPNGUnknownCriticalChunkText);
+        if (!chunk->ReadBody(stream, type, static_cast<std::int32_t>(length))) break;
+        if (type == TypeOf("IEND")) break;
     }
-    FChunks->SetItemCount(made);
     if (!seenImageData) RaisePngError<EPNGNoImageData>(pnglang::EPNGNoImageDataText);
 }
 

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "png/pngchunk.h"
+#include "png/pngformat.h"
 #include "png/pnglist.h"
 #include "toolkit/core/canvas.h"
 #include "toolkit/core/graphic.h"
@@ -43,8 +44,8 @@ public:
     TPNGList& Chunks() { return *FChunks; }
     const TPNGList& Chunks() const { return *FChunks; }
     std::int32_t IdatLimit() const { return FIdatLimit; }
-    // Data bytes per written image-data chunk; never below 65535.
-    void SetIdatLimit(std::int32_t n) { FIdatLimit = n >= 65535 ? n : 65535; }
+    // Data bytes per written image-data chunk; never below PngMinIdatLimit.
+    void SetIdatLimit(std::int32_t n) { FIdatLimit = n >= PngMinIdatLimit ? n : PngMinIdatLimit; }
 
     // TPersistent / TGraphic
     void AssignFrom(const TPersistent* source) override;
@@ -113,7 +114,7 @@ private:
     void DrawAlphaBlended(HDC target, const TRect& rect);
 
     std::unique_ptr<TCanvas> FWorkCanvas;
-    std::int32_t FIdatLimit = 65535;
+    std::int32_t FIdatLimit = PngMinIdatLimit;
     std::unique_ptr<TPNGList> FChunks;
 };
 

@@ -6,6 +6,7 @@
 #include "platform/gdi.h"
 #include "png/pngcrc.h"
 #include "png/pngerrors.h"
+#include "png/pngformat.h"
 #include "png/pngheader.h"
 #include "png/pnglang.h"
 #include "png/pngobject.h"
@@ -93,7 +94,7 @@ bool TChunkPLTE::ReadBody(TStream& stream, const TChunkTypeCode& typeCode, std::
     TChunkIHDR& header = HeaderChunk();
     header.InstallPalette(handle);
     // A suggested palette of a colour image is not kept by the header: release it at once.
-    if (handle != nullptr && header.PixelPalette != handle) DeleteObject(handle);
+    if (handle != nullptr && header.PixelPalette() != handle) DeleteObject(handle);
     return true;
 }
 
@@ -102,7 +103,7 @@ bool TChunkPLTE::WriteChunk(TStream& stream) {
     if (EntryCount == 0) EntryCount = static_cast<std::int32_t>(header.ColorsUsed());
     ResizeBody(3 * EntryCount);
     PALETTEENTRY entries[256] = {};
-    GetPaletteEntries(header.PixelPalette, 0, 256, entries);
+    GetPaletteEntries(header.PixelPalette(), 0, 256, entries);
     const TGammaTable& gamma = OwnerImage()->EncodeGamma;
     for (std::int32_t i = 0; i < EntryCount && i < 256; ++i) {
         std::uint8_t* rgb = Body() + 3 * i;
@@ -121,7 +122,7 @@ void TChunkPLTE::AssignFrom(const TChunk& source) {
 std::uint32_t TChunkPLTE::EntryAt(std::uint8_t index) const {
     if (!(static_cast<std::int32_t>(index) <= EntryCount - 1))
         RaisePngError<EPngError>(pnglang::EPngErrorNoPaletteEntryText);
-    const RGBQUAD& c = HeaderChunk().DibInfo.ColorTable[index];
+    const RGBQUAD& c = HeaderChunk().DibInfo().ColorTable[index];
     return std::uint32_t{c.rgbBlue} | (std::uint32_t{c.rgbGreen} << 8) | (std::uint32_t{c.rgbRed} << 16) |
            (std::uint32_t{c.rgbReserved} << 24);
 }
@@ -135,15 +136,15 @@ bool TChunktRNS::ReadBody(TStream& stream, const TChunkTypeCode& typeCode, std::
     std::memcpy(TransparencyData, Body(), static_cast<std::size_t>(length));
     const TChunkIHDR& header = HeaderChunk();
     switch (header.ColorType) {
-    case 0:
+    case pctGray:
         IsKeyColor = 1;
         // 2-bit gray is held (and saved) as 4-bit indices 5v: the key follows, so that it names the
         // same pixels in the image memory and in a saved copy.
         if (header.BitDepth == 2 && length >= 2 && ReadBE16(TransparencyData) <= 3)
             WriteBE16(TransparencyData, 5u * ReadBE16(TransparencyData));
         break;
-    case 2: IsKeyColor = 1; break;
-    case 3: {
+    case pctRGB: IsKeyColor = 1; break;
+    case pctPalette: {
         // A key colour expresses one fully transparent entry and nothing else; a single partly
         // transparent entry needs the alpha path.
         int differing = 0;
@@ -175,15 +176,15 @@ void TChunktRNS::AssignFrom(const TChunk& source) {
 COLORREF TChunktRNS::KeyColor() const {
     const TChunkIHDR& header = HeaderChunk();
     switch (header.ColorType) {
-    case 0: {
-        const BYTE g = header.DibInfo.ColorTable[TransparencyData[1]].rgbRed;
+    case pctGray: {
+        const BYTE g = header.DibInfo().ColorTable[TransparencyData[1]].rgbRed;
         return RGB(g, g, g);
     }
-    case 2: {
+    case pctRGB: {
         const TGammaTable& gamma = OwnerImage()->DecodeGamma;
         return RGB(gamma[TransparencyData[1]], gamma[TransparencyData[3]], gamma[TransparencyData[5]]);
     }
-    case 3: {
+    case pctPalette: {
         for (std::int32_t i = 0; i < BodySize() && i < 256; ++i) {
             if (TransparencyData[i] != 0) continue;
             const auto* palette =
@@ -203,21 +204,21 @@ void TChunktRNS::SetKeyColor(COLORREF colour) {
     IsKeyColor = 1;
     TChunkIHDR& header = HeaderChunk();
     switch (header.ColorType) {
-    case 0:
+    case pctGray:
         ResizeBody(2);
         WriteBE16(TransparencyData, GetRValue(colour));
         break;
-    case 2:
+    case pctRGB:
         ResizeBody(6);
         WriteBE16(TransparencyData, GetRValue(colour));
         WriteBE16(TransparencyData + 2, GetGValue(colour));
         WriteBE16(TransparencyData + 4, GetBValue(colour));
         break;
-    case 3: {
+    case pctPalette: {
         const std::uint32_t used = header.ColorsUsed() < 256 ? header.ColorsUsed() : 256;
         std::uint32_t i = 0;
         while (i < used) {
-            const RGBQUAD& c = header.DibInfo.ColorTable[i];
+            const RGBQUAD& c = header.DibInfo().ColorTable[i];
             if (c.rgbBlue == GetBValue(colour) && c.rgbGreen == GetGValue(colour) &&
                 c.rgbRed == GetRValue(colour))
                 break;

@@ -1,4 +1,5 @@
 // The faded copy a disabled button shows.
+#include "png/pngformat.h"
 #include "png/pngheader.h"
 #include "pngbutton/pngextra.h"
 
@@ -8,7 +9,7 @@ void MakeFadedCopy(const TPNGObject& source, TPNGObject& dest) {
     if (!dest.HasHeader()) return;
     dest.AddAlphaChannel();
     const TChunkIHDR& header = dest.HeaderChunk();
-    if (header.ColorType == 3) return;
+    if (!HasAlphaChannel(header.ColorType)) return; // palette images fade through their table
     const auto width = static_cast<std::int32_t>(header.Width);
     const auto height = static_cast<std::int32_t>(header.Height);
     for (std::int32_t y = 0; y < height; ++y) {

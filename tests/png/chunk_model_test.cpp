@@ -10,27 +10,27 @@ using namespace pngtest;
 namespace {
 
 TEST(PointerList, InsertRemoveAndCountSemantics) {
-    TPNGPointerList list(nullptr);
-    int a = 0, b = 0, c = 0;
-    list.InsertAt(&a, 5); // an empty list takes an insertion anywhere
+    TPNGObject image;
+    TPNGList list(&image);
+    auto make = [&image] { return TChunk::Class.CreateFor(&image); };
+    TChunk* a = list.InsertAt(make(), 5); // an empty list takes an insertion anywhere
     EXPECT_EQ(list.ItemCount(), 1u);
-    list.InsertAt(&b, 1); // at or past the end of a non-empty list: nothing happens
+    EXPECT_EQ(list.InsertAt(make(), 1), nullptr); // at or past the end of a non-empty list: nothing happens
     EXPECT_EQ(list.ItemCount(), 1u);
-    list.InsertAt(&b, 0);
-    list.AppendItem(&c);
-    list.AppendItem(&b);
-    // b a c b: removing b takes the later entry
-    EXPECT_EQ(list.RemoveItem(&b), &b);
+    TChunk* b = list.InsertAt(make(), 0);
+    TChunk* c = list.AppendItem(make());
+    TChunk* d = list.AppendItem(make());
+    // b a c d: removing d hands it back
+    const std::unique_ptr<TChunk> removed = list.RemoveItem(d);
+    EXPECT_EQ(removed.get(), d);
     ASSERT_EQ(list.ItemCount(), 3u);
-    EXPECT_EQ(list.ItemAt(0), &b);
-    EXPECT_EQ(list.ItemAt(1), &a);
-    EXPECT_EQ(list.ItemAt(2), &c);
-    EXPECT_EQ(list.ItemAt(3), nullptr);
-    EXPECT_EQ(list.RemoveItem(&list), nullptr);
-    list.StoreAt(3, &a); // ignored past the end
-    EXPECT_EQ(list.ItemAt(3), nullptr);
-    list.SetItemCount(0);
-    EXPECT_EQ(list.ItemAt(0), nullptr);
+    EXPECT_EQ(list.ChunkAt(0), b);
+    EXPECT_EQ(list.ChunkAt(1), a);
+    EXPECT_EQ(list.ChunkAt(2), c);
+    EXPECT_EQ(list.ChunkAt(3), nullptr);
+    EXPECT_EQ(list.RemoveItem(d), nullptr); // no longer held
+    list.Clear();
+    EXPECT_EQ(list.ChunkAt(0), nullptr);
 }
 
 TEST(Registry, StandardClassesInOrderAndTypeNames) {
@@ -219,8 +219,8 @@ TEST(ImageObject, CopyGivesTheSameClassesAndSettings) {
     EXPECT_EQ(copy.DeflateLevel, 3);
     EXPECT_EQ(copy.IdatLimit(), 70000);
     const TChunkIHDR& h = copy.HeaderChunk();
-    EXPECT_EQ(h.PixelRows[0], 0x01); // second pixel index 1
-    EXPECT_EQ(h.DibInfo.ColorTable[1].rgbRed, 6);
+    EXPECT_EQ(h.PixelRows()[0], 0x01); // second pixel index 1
+    EXPECT_EQ(h.DibInfo().ColorTable[1].rgbRed, 6);
     // The copy draws from its own palette object, holding the source's colours.
     PALETTEENTRY entry{};
     ASSERT_EQ(GetPaletteEntries(copy.PaletteHandle(), 1, 1, &entry), 1u);

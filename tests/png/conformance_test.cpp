@@ -180,14 +180,14 @@ std::string PlaneDifference(const char* plane, const std::vector<Bytes>& expecte
 std::vector<Rgb> ColorTableOf(const TChunkIHDR& h) {
     std::vector<Rgb> colors;
     for (std::uint32_t i = 0; i < h.ColorsUsed() && i < 256; ++i)
-        colors.push_back({h.DibInfo.ColorTable[i].rgbRed, h.DibInfo.ColorTable[i].rgbGreen,
-                          h.DibInfo.ColorTable[i].rgbBlue});
+        colors.push_back({h.DibInfo().ColorTable[i].rgbRed, h.DibInfo().ColorTable[i].rgbGreen,
+                          h.DibInfo().ColorTable[i].rgbBlue});
     return colors;
 }
 
 void ExpectMemoryMatches(const TChunkIHDR& h, const TMemoryModel& m) {
     ASSERT_EQ(h.RowBits(), m.RowBits);
-    ASSERT_EQ(h.RowStride, m.Stride);
+    ASSERT_EQ(h.RowStride(), m.Stride);
     const std::int64_t bits = std::int64_t{h.RowBits()} * h.Width;
     auto pixels = [&](std::int32_t y) { return h.PixelRow(y); };
     auto low = [&](std::int32_t y) { return h.LowByteRow(y); };
@@ -545,7 +545,7 @@ TEST_P(ConformanceTargeted, TwoBitGrayLevelsBecomeIndicesOfASixteenStepRamp) {
                 << "x " << x << " y " << y;
     ASSERT_EQ(h.ColorsUsed(), 16u);
     for (int k = 0; k < 16; ++k)
-        EXPECT_EQ(h.DibInfo.ColorTable[k].rgbRed, 17 * k) << "entry " << k;
+        EXPECT_EQ(h.DibInfo().ColorTable[k].rgbRed, 17 * k) << "entry " << k;
 }
 
 INSTANTIATE_TEST_SUITE_P(Both, ConformanceTargeted, ::testing::Bool(),

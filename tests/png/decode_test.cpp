@@ -63,8 +63,8 @@ ImageMemory Memory(const TPNGObject& image) {
     const std::size_t bytes = (std::size_t(h.Width) * std::size_t(h.RowBits()) + 7) / 8;
     for (std::int32_t y = 0; y < std::int32_t(h.Height); ++y) {
         m.rows.emplace_back(h.PixelRow(y), h.PixelRow(y) + bytes);
-        if (h.AlphaPlane) m.alpha.emplace_back(h.AlphaRow(y), h.AlphaRow(y) + h.Width);
-        if (h.LowBytePlane) m.low.emplace_back(h.LowByteRow(y), h.LowByteRow(y) + bytes);
+        if (h.AlphaPlane()) m.alpha.emplace_back(h.AlphaRow(y), h.AlphaRow(y) + h.Width);
+        if (h.LowBytePlane()) m.low.emplace_back(h.LowByteRow(y), h.LowByteRow(y) + bytes);
     }
     return m;
 }
@@ -241,7 +241,7 @@ TEST(Decode, GrayRampsAndGammaOnColourOnly) {
     const TChunkIHDR& h = gray2.HeaderChunk();
     ASSERT_EQ(h.ColorsUsed(), 16u);
     for (int k = 0; k < 16; ++k)
-        EXPECT_EQ(h.DibInfo.ColorTable[k].rgbGreen, gray2.DecodeGamma[17 * k]) << k;
+        EXPECT_EQ(h.DibInfo().ColorTable[k].rgbGreen, gray2.DecodeGamma[17 * k]) << k;
     EXPECT_EQ(h.PixelRow(0)[1], 0xAF); // levels 2 and 3 at indices 10 and 15: no gamma on indices
 
     TPNGObject rgba;

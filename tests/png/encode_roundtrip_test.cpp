@@ -315,7 +315,7 @@ struct TMemory {
 
 TMemory MemoryOf(const TChunkIHDR& h) {
     TMemory m{h.Width, h.Height, h.RowBits(), h.ColorType, {}, {}, {}, {}};
-    if (h.PixelRows == nullptr) return m;
+    if (h.PixelRows() == nullptr) return m;
     const std::size_t bits = std::size_t(h.RowBits()) * h.Width, bytes = (bits + 7) / 8;
     for (std::uint32_t y = 0; y < h.Height; ++y) {
         m.Pixels.emplace_back(h.PixelRow(int(y)), h.PixelRow(int(y)) + bytes);
@@ -326,8 +326,8 @@ TMemory MemoryOf(const TChunkIHDR& h) {
     ClearPadding(m.Pixels, bits);
     ClearPadding(m.Low, bits);
     for (std::uint32_t i = 0; i < h.ColorsUsed() && i < 256; ++i)
-        m.Colors.push_back({h.DibInfo.ColorTable[i].rgbRed, h.DibInfo.ColorTable[i].rgbGreen,
-                            h.DibInfo.ColorTable[i].rgbBlue});
+        m.Colors.push_back({h.DibInfo().ColorTable[i].rgbRed, h.DibInfo().ColorTable[i].rgbGreen,
+                            h.DibInfo().ColorTable[i].rgbBlue});
     return m;
 }
 

@@ -48,7 +48,7 @@ TEST(Header, ValidationOrderAndErrors) {
         if (*c.error != 0) {
             // The header that failed stays in the list, without image memory.
             ASSERT_EQ(ChunkTypes(image), "IHDR") << c.name;
-            EXPECT_EQ(image.HeaderChunk().PixelRows, nullptr) << c.name;
+            EXPECT_EQ(image.HeaderChunk().PixelRows(), nullptr) << c.name;
         }
     }
 }
@@ -76,17 +76,17 @@ TEST(Header, ImageMemoryLayoutPerFormat) {
         SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << " depth " << int(c.depth) << " type "
                                         << int(c.colorType));
         EXPECT_EQ(h.RowBits(), c.rowBits);
-        EXPECT_EQ(h.RowStride, c.stride);
-        EXPECT_EQ(h.AlphaPlane != nullptr, c.alpha);
-        EXPECT_EQ(h.LowBytePlane != nullptr, c.low);
+        EXPECT_EQ(h.RowStride(), c.stride);
+        EXPECT_EQ(h.AlphaPlane() != nullptr, c.alpha);
+        EXPECT_EQ(h.LowBytePlane() != nullptr, c.low);
         EXPECT_EQ(h.ColorsUsed(), c.colorsUsed);
-        EXPECT_EQ(h.DibInfo.Header.biHeight, static_cast<LONG>(c.height)); // bottom-up
-        EXPECT_EQ(h.PixelRow(0), h.PixelRows + (c.height - 1) * static_cast<std::uint32_t>(c.stride));
+        EXPECT_EQ(h.DibInfo().Header.biHeight, static_cast<LONG>(c.height)); // bottom-up
+        EXPECT_EQ(h.PixelRow(0), h.PixelRows() + (c.height - 1) * static_cast<std::uint32_t>(c.stride));
         BITMAP bm{};
-        ASSERT_EQ(GetObjectA(h.PixelBitmap, sizeof bm, &bm), static_cast<int>(sizeof bm));
-        EXPECT_EQ(bm.bmBits, h.PixelRows);
+        ASSERT_EQ(GetObjectA(h.PixelBitmap(), sizeof bm, &bm), static_cast<int>(sizeof bm));
+        EXPECT_EQ(bm.bmBits, h.PixelRows());
         EXPECT_EQ(bm.bmBitsPixel, c.rowBits);
-        EXPECT_EQ(image.WorkCanvas().Handle(), h.MemoryDC);
+        EXPECT_EQ(image.WorkCanvas().Handle(), h.MemoryDC());
     }
 }
 
@@ -232,7 +232,7 @@ TEST(Palette, GammaAppliesOnlyWhenReadBeforeThePalette) {
         const Bytes plte = Chunk("PLTE", {128, 128, 128});
         Load(image,
              Png(IhdrBody(1, 1, 8, 3), {gammaFirst ? gama : plte, gammaFirst ? plte : gama, ZeroRows(1, 1)}));
-        EXPECT_EQ(image.HeaderChunk().DibInfo.ColorTable[0].rgbRed, gammaFirst ? 186 : 128);
+        EXPECT_EQ(image.HeaderChunk().DibInfo().ColorTable[0].rgbRed, gammaFirst ? 186 : 128);
     }
 }
 
@@ -353,10 +353,10 @@ TEST(Header, DeviceBitmapsBecomeHeaders) {
         EXPECT_EQ(h.Height, 2u);
         EXPECT_EQ(h.ColorType, c.colorType) << c.bits;
         EXPECT_EQ(h.BitDepth, c.depth) << c.bits;
-        ASSERT_NE(h.PixelRows, nullptr);
+        ASSERT_NE(h.PixelRows(), nullptr);
         if (c.bits <= 8) {
             EXPECT_EQ(h.PixelRow(0)[0], 0xC1) << c.bits;
-            EXPECT_EQ(h.DibInfo.ColorTable[1].rgbGreen, 254) << c.bits; // the bitmap's own colours
+            EXPECT_EQ(h.DibInfo().ColorTable[1].rgbGreen, 254) << c.bits; // the bitmap's own colours
         } else {
             EXPECT_EQ(h.PixelRow(0)[0], 0xC1) << c.bits; // blue of the top-left pixel
         }

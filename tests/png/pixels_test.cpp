@@ -116,8 +116,8 @@ TEST(Draw, PaletteAlphaWithoutPaletteFailsCleanly) {
     TPNGObject image;
     Load(image, Png(IhdrBody(1, 1, 8, 3), {Chunk("PLTE", {1, 2, 3}), Chunk("tRNS", {128, 0}), Idat({{0}})}));
     // Taken out of the list, the palette chunk is ours to free.
-    std::unique_ptr<TChunk> removed(
-        static_cast<TChunk*>(image.Chunks().RemoveItem(image.Chunks().FindByClass(TChunkPLTE::Class))));
+    std::unique_ptr<TChunk> removed =
+        image.Chunks().RemoveItem(image.Chunks().FindByClass(TChunkPLTE::Class));
     Surface surface(1, 1);
     const std::size_t before = GdiObjectCount();
     EXPECT_THROW(image.DrawOn(surface.canvas, TRect{0, 0, 1, 1}), EPngError);
@@ -196,7 +196,7 @@ TEST(Pixels, ResizeKeepsTheTopLeftCorner) {
     EXPECT_EQ(rgba.PixelAt(5, 1), 0u);
     EXPECT_EQ(rgba.AlphaRow(1)[3], 103);
     EXPECT_EQ(rgba.AlphaRow(1)[6], 255);
-    EXPECT_EQ(rgba.WorkCanvas().Handle(), rgba.HeaderChunk().MemoryDC);
+    EXPECT_EQ(rgba.WorkCanvas().Handle(), rgba.HeaderChunk().MemoryDC());
 
     TPNGObject deep;
     Load(deep, Png(IhdrBody(2, 2, 16, 0), {Idat({{1, 2, 3, 4}, {5, 6, 7, 8}})}));

@@ -86,19 +86,19 @@ void Info(TPNGObject& image) {
 
 void Dump(TPNGObject& image) {
     const TChunkIHDR& h = image.HeaderChunk();
-    std::printf("image %u %u %d %d %u %u\n", h.Width, h.Height, h.RowBits(), h.RowStride, h.ColorType,
+    std::printf("image %u %u %d %d %u %u\n", h.Width, h.Height, h.RowBits(), h.RowStride(), h.ColorType,
                 h.BitDepth);
     std::printf("colors %u\n", h.ColorsUsed());
     for (std::uint32_t i = 0; i < h.ColorsUsed() && i < 256; ++i) {
-        const RGBQUAD& c = h.DibInfo.ColorTable[i];
+        const RGBQUAD& c = h.DibInfo().ColorTable[i];
         std::printf("color %u %02x %02x %02x\n", i, c.rgbRed, c.rgbGreen, c.rgbBlue);
     }
-    if (h.PixelRows == nullptr) return;
+    if (h.PixelRows() == nullptr) return;
     const std::size_t rowBytes = (std::size_t(h.Width) * std::size_t(h.RowBits()) + 7) / 8;
     for (std::int32_t y = 0; y < std::int32_t(h.Height); ++y) {
         PrintHex("row", y, h.PixelRow(y), rowBytes);
-        if (h.AlphaPlane) PrintHex("alpha", y, h.AlphaRow(y), h.Width);
-        if (h.LowBytePlane) PrintHex("low", y, h.LowByteRow(y), rowBytes);
+        if (h.AlphaPlane()) PrintHex("alpha", y, h.AlphaRow(y), h.Width);
+        if (h.LowBytePlane()) PrintHex("low", y, h.LowByteRow(y), rowBytes);
     }
 }
 
