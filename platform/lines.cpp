@@ -11,7 +11,9 @@
 #include <new>
 
 #include "platform/draw_internal.h"
+#include "platform/faults.h"
 #include "platform/gdi_internal.h"
+#include "platform/syscolors.h"
 
 namespace {
 
@@ -123,7 +125,7 @@ struct Border {
 } // namespace
 
 HPEN CreatePen(int style, int width, COLORREF colour) {
-    if (style < PS_SOLID || style > 6) return nullptr; // up to PS_INSIDEFRAME
+    if (faults::ShouldFail() || style < PS_SOLID || style > 6) return nullptr; // up to PS_INSIDEFRAME
     try {
         auto pen = std::make_unique<Pen>();
         pen->style = style;

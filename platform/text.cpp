@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "platform/draw_internal.h"
+#include "platform/faults.h"
 #include "platform/gdi_internal.h"
 #include "platform/text_internal.h"
 
@@ -136,7 +137,7 @@ RealizedFont* SelectedFont(Registry& objects, HDC hdc, const MemoryDC** dc) {
 } // namespace
 
 HFONT CreateFontIndirectA(const LOGFONTA* description) {
-    if (!description) return nullptr;
+    if (faults::ShouldFail() || !description) return nullptr;
     try {
         auto font = std::make_unique<Font>();
         font->description = *description;
