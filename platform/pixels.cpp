@@ -77,15 +77,10 @@ ColourCache::ColourCache(Rule rule, const RGBQUAD* colours, std::size_t count, s
     : rule_(rule), colours_(colours), count_(count), background_(background),
       slots_(std::size_t{1} << kBits) {}
 
-std::uint32_t ColourCache::Match(std::uint32_t packed) const {
-    const int r = static_cast<BYTE>(packed >> 16);
-    const int g = static_cast<BYTE>(packed >> 8);
-    const int b = static_cast<BYTE>(packed);
-    switch (rule_) {
-    case Rule::Background: return packed == background_ ? 1u : 0u;
-    case Rule::Luminance: return Luminance(r, g, b);
-    default: return static_cast<std::uint32_t>(NearestEntry(colours_, count_, r, g, b));
-    }
+std::uint32_t ColourCache::Nearest(std::uint32_t packed) const {
+    return static_cast<std::uint32_t>(NearestEntry(colours_, count_, static_cast<BYTE>(packed >> 16),
+                                                   static_cast<BYTE>(packed >> 8),
+                                                   static_cast<BYTE>(packed)));
 }
 
 std::size_t DepthIndex(int bitsPerPixel) {
@@ -95,8 +90,38 @@ std::size_t DepthIndex(int bitsPerPixel) {
 
 template <int SrcBits, int DstBits>
 void RowConverter::Row(const RowConverter& self, const BYTE* src, BYTE* dst) {
-    for (std::size_t x = 0; x < self.width_; ++x)
-        Store<DstBits>(dst, x, MapValue<SrcBits, DstBits>(self.map_, Load<SrcBits>(src, x)));
+    // Copies, so that the stores into dst, which could alias anything, force no reloads.
+    const ValueMap map = self.map_;
+    const std::size_t width = self.width_;
+    const auto value = [&](std::size_t x) {
+        const std::uint32_t v = Load<SrcBits>(src, x);
+        if constexpr (SrcBits > 8 && DstBits == 1) { // computed as it goes: cheaper than a cache
+            return Luminance(static_cast<BYTE>(v >> 16), static_cast<BYTE>(v >> 8), static_cast<BYTE>(v));
+        } else {
+            return MapValue<SrcBits, DstBits>(map, v);
+        }
+    };
+    if constexpr (DstBits < 8) {
+        // Packed pixels are gathered into whole bytes; the last one may be partial.
+        constexpr std::size_t kPerByte = 8 / DstBits;
+        const auto gather = [&](std::size_t x, std::size_t count) {
+            std::uint32_t byte = 0;
+            for (std::size_t k = 0; k < count; ++k)
+                byte |= value(x + k) << (8 - DstBits * (k + 1));
+            dst[x / kPerByte] = static_cast<BYTE>(byte);
+        };
+        std::size_t x = 0;
+        for (; x + kPerByte <= width; x += kPerByte)
+            gather(x, kPerByte);
+        if (x < width) gather(x, width - x);
+    } else if constexpr (SrcBits > 8 &&
+                         DstBits > 8) { // true colour to true colour: blue, green, red as they are
+        for (std::size_t x = 0; x < width; ++x)
+            std::memcpy(dst + x * (DstBits / 8), src + x * (SrcBits / 8), 3);
+    } else {
+        for (std::size_t x = 0; x < width; ++x)
+            Store<DstBits>(dst, x, value(x));
+    }
 }
 
 void RowConverter::SameFormat(const RowConverter& self, const BYTE* src, BYTE* dst) {
@@ -130,10 +155,8 @@ RowConverter::RowConverter(int srcBitsPerPixel, const RGBQUAD* srcColours, int d
             }
         }
         map_.table = table_.data();
-    } else if (dstBitsPerPixel <= 8) {
-        cache_.emplace(dstBitsPerPixel == 1 ? ColourCache::Rule::Luminance : ColourCache::Rule::Nearest,
-                       dstColours, dstCount, 0);
-        map_.cache = &*cache_;
+    } else if (dstBitsPerPixel > 1 && dstBitsPerPixel <= 8) {
+        map_.cache = &cache_.emplace(ColourCache::Rule::Nearest, dstColours, dstCount, 0);
     }
 }
 

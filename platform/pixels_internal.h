@@ -4,8 +4,10 @@
 #pragma once
 
 #include <array>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <vector>
 
@@ -111,10 +113,18 @@ inline COLORREF ColourOf(const RGBQUAD& q) {
 // A colour in a plane's format: itself for true colour, else the nearest table entry.
 std::uint32_t ToFormat(const Plane& plane, COLORREF c);
 
+// 32-bit pixels are moved as whole words: the byte order in memory is the value's own on the
+// little-endian machines this runs on.
+static_assert(std::endian::native == std::endian::little);
+
 template <int Bits>
 std::uint32_t Load(const BYTE* row, std::size_t x) {
-    if constexpr (Bits == 32 || Bits == 24) {
-        const BYTE* p = row + x * (Bits / 8);
+    if constexpr (Bits == 32) {
+        std::uint32_t v = 0;
+        std::memcpy(&v, row + x * 4, 4);
+        return v & 0xFFFFFFu;
+    } else if constexpr (Bits == 24) {
+        const BYTE* p = row + x * 3;
         return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
                static_cast<std::uint32_t>(p[2]) << 16;
     } else if constexpr (Bits == 8) {
@@ -129,12 +139,14 @@ std::uint32_t Load(const BYTE* row, std::size_t x) {
 // A 32-bit pixel's fourth byte is written as 0.
 template <int Bits>
 void Store(BYTE* row, std::size_t x, std::uint32_t v) {
-    if constexpr (Bits == 32 || Bits == 24) {
-        BYTE* p = row + x * (Bits / 8);
+    if constexpr (Bits == 32) {
+        const std::uint32_t word = v & 0xFFFFFFu;
+        std::memcpy(row + x * 4, &word, 4);
+    } else if constexpr (Bits == 24) {
+        BYTE* p = row + x * 3;
         p[0] = static_cast<BYTE>(v);
         p[1] = static_cast<BYTE>(v >> 8);
         p[2] = static_cast<BYTE>(v >> 16);
-        if constexpr (Bits == 32) p[3] = 0;
     } else if constexpr (Bits == 8) {
         row[x] = static_cast<BYTE>(v);
     } else if constexpr (Bits == 4) {
@@ -164,7 +176,6 @@ public:
     enum class Rule {
         Nearest,    // the nearest of the table's entries
         Background, // 1 where the colour equals the background, else 0 (monochrome transfers)
-        Luminance,  // 1 for light colours, 0 for dark ones
     };
     // colours and count are read for Nearest, background for Background.
     ColourCache(Rule rule, const RGBQUAD* colours, std::size_t count, std::uint32_t background);
@@ -173,7 +184,7 @@ public:
         Slot& slot = slots_[(packed * 2654435761u) >> (32 - kBits)];
         if (slot.key != (packed | kFilled)) {
             slot.key = packed | kFilled;
-            slot.value = Match(packed);
+            slot.value = rule_ == Rule::Background ? (packed == background_ ? 1u : 0u) : Nearest(packed);
         }
         return slot.value;
     }
@@ -185,7 +196,7 @@ private:
         std::uint32_t key = 0; // colour | kFilled, 0 when empty
         std::uint32_t value = 0;
     };
-    std::uint32_t Match(std::uint32_t packed) const;
+    std::uint32_t Nearest(std::uint32_t packed) const;
 
     Rule rule_;
     const RGBQUAD* colours_;
