@@ -26,6 +26,7 @@ using draw_internal::Locked;
 using draw_internal::Plane;
 using draw_internal::PlaneOf;
 using draw_internal::Visible;
+using gdi_internal::Adopt;
 using gdi_internal::Brush;
 using gdi_internal::DibSection;
 using gdi_internal::MemoryDC;
@@ -43,17 +44,8 @@ std::unique_ptr<DibSection> MakeDevice(int bitsPerPixel, int width, int height) 
     auto dib = gdi_internal::MakeDib(bitsPerPixel, width, -height, BitmapSectionLimit());
     if (!dib) return nullptr;
     dib->device = true;
-    if (bitsPerPixel == 1) {
-        std::copy(gdi_internal::kMonochromeColours.begin(), gdi_internal::kMonochromeColours.end(),
-                  dib->colours.begin());
-    }
+    if (bitsPerPixel == 1) gdi_internal::StandardColours(1, dib->colours.data());
     return dib;
-}
-
-HBITMAP Register(Registry& objects, std::unique_ptr<DibSection> dib) {
-    DibSection* handle = dib.get();
-    objects.bitmaps.emplace(handle, std::move(dib));
-    return handle;
 }
 
 Area Whole(const Plane& plane) {
@@ -135,7 +127,7 @@ HBITMAP CreateCompatibleBitmap(HDC, int width, int height) {
     try {
         auto dib = MakeDevice(32, width, height);
         if (!dib) return nullptr;
-        return Locked([&](Registry& objects) { return Register(objects, std::move(dib)); });
+        return Locked([&](Registry& objects) { return Adopt(objects.bitmaps, std::move(dib)); });
     } catch (const std::bad_alloc&) {
         return nullptr;
     }
@@ -158,7 +150,7 @@ HBITMAP CreateBitmap(int width, int height, UINT planes, UINT bitsPerPixel, cons
                             used);
             }
         }
-        return Locked([&](Registry& objects) { return Register(objects, std::move(dib)); });
+        return Locked([&](Registry& objects) { return Adopt(objects.bitmaps, std::move(dib)); });
     } catch (const std::bad_alloc&) {
         return nullptr;
     }
@@ -187,7 +179,7 @@ HBITMAP CreateDIBitmap(HDC, const BITMAPINFOHEADER* header, DWORD init, const vo
             job.src = &src;
             if (!draw_internal::Run(job)) return nullptr;
         }
-        return Locked([&](Registry& objects) { return Register(objects, std::move(dib)); });
+        return Locked([&](Registry& objects) { return Adopt(objects.bitmaps, std::move(dib)); });
     } catch (const std::bad_alloc&) {
         return nullptr;
     }
@@ -215,7 +207,7 @@ HANDLE CopyImage(HANDLE image, UINT type, int cx, int cy, UINT) {
             job.sw = src.width;
             job.sh = src.height;
             if (!draw_internal::Run(job)) return nullptr;
-            return Register(objects, std::move(dib));
+            return Adopt(objects.bitmaps, std::move(dib));
         });
     } catch (const std::bad_alloc&) {
         return nullptr;
@@ -336,11 +328,7 @@ HBRUSH CreateSolidBrush(COLORREF colour) {
     try {
         auto brush = std::make_unique<Brush>();
         brush->colour = colour;
-        return Locked([&](Registry& objects) {
-            Brush* handle = brush.get();
-            objects.brushes.emplace(handle, std::move(brush));
-            return handle;
-        });
+        return Locked([&](Registry& objects) { return Adopt(objects.brushes, std::move(brush)); });
     } catch (const std::bad_alloc&) {
         return nullptr;
     }

@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
-#include <limits>
 #include <new>
 #include <optional>
 #include <utility>

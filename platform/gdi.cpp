@@ -53,9 +53,7 @@ void FillView(const DibSection& dib, DibView& view) {
 HPALETTE AddPalette(Registry& objects, std::vector<PALETTEENTRY> entries) {
     auto palette = std::make_unique<Palette>();
     palette->entries = std::move(entries);
-    Palette* handle = palette.get();
-    objects.palettes.emplace(handle, std::move(palette));
-    return handle;
+    return gdi_internal::Adopt(objects.palettes, std::move(palette));
 }
 
 } // namespace
@@ -77,9 +75,8 @@ Registry::Registry() {
         brush->colour = kStockColours[i];
         brush->hollow = i == NULL_BRUSH;
         brush->stock = true;
-        stockBrushes[i] = brush.get();
-        stockObjects[i] = brush.get();
-        brushes.emplace(brush.get(), std::move(brush));
+        stockBrushes[i] = Adopt(brushes, std::move(brush));
+        stockObjects[i] = stockBrushes[i];
     }
     // The stock pens: white, black, and the null one.
     constexpr std::array<COLORREF, 3> kPenColours = {RGB(255, 255, 255), RGB(0, 0, 0), RGB(0, 0, 0)};
@@ -88,9 +85,8 @@ Registry::Registry() {
         pen->colour = kPenColours[i];
         pen->style = i + WHITE_PEN == NULL_PEN ? PS_NULL : PS_SOLID;
         pen->stock = true;
-        stockPens[i] = pen.get();
-        stockObjects[i + WHITE_PEN] = pen.get();
-        pens.emplace(pen.get(), std::move(pen));
+        stockPens[i] = Adopt(pens, std::move(pen));
+        stockObjects[i + WHITE_PEN] = stockPens[i];
     }
     // The default GUI font, selected into every new context.
     auto font = std::make_unique<Font>();
@@ -144,8 +140,7 @@ HDC CreateCompatibleDC(HDC) {
     try {
         auto dib = MakeDib(1, 1, 1, std::numeric_limits<std::size_t>::max()); // not a section: no limit
         if (!dib) return nullptr;
-        std::copy(gdi_internal::kMonochromeColours.begin(), gdi_internal::kMonochromeColours.end(),
-                  dib->colours.begin());
+        gdi_internal::StandardColours(1, dib->colours.data());
         auto dc = std::make_unique<MemoryDC>();
         MemoryDC* handle = dc.get();
         DibSection* defaultBitmap = dib.get();
@@ -272,8 +267,7 @@ HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, UINT usage, void** bits, H
         if (header.biBitCount <= 8) pixels::ReadColourTable(info, header, dib->colours.data());
         Registry& objects = Objects();
         const std::lock_guard lock(objects.mutex);
-        DibSection* handle = dib.get();
-        objects.bitmaps.emplace(handle, std::move(dib));
+        DibSection* handle = gdi_internal::Adopt(objects.bitmaps, std::move(dib));
         if (bits) *bits = handle->pixels.get();
         return handle;
     } catch (const std::bad_alloc&) {
@@ -479,8 +473,7 @@ UINT GetNearestPaletteIndex(HPALETTE palette, COLORREF colour) {
     const Palette* found = objects.FindPalette(palette);
     if (!found) return CLR_INVALID;
     return static_cast<UINT>(pixels::NearestEntry(found->entries.data(), found->entries.size(),
-                                                        GetRValue(colour), GetGValue(colour),
-                                                        GetBValue(colour)));
+                                                  GetRValue(colour), GetGValue(colour), GetBValue(colour)));
 }
 
 HPALETTE SelectPalette(HDC hdc, HPALETTE palette, BOOL) {

@@ -15,6 +15,9 @@ const std::array<PALETTEENTRY, 20> kStaticColours = {{
     {255, 255, 0, 0},   {0, 0, 255, 0},     {255, 0, 255, 0},   {0, 255, 255, 0},   {255, 255, 255, 0},
 }};
 
+namespace {
+
+// The colours GetDIBits writes for 1 and 4 bits per pixel: black/white and the 16 VGA colours.
 // RGBQUAD order is blue, green, red.
 const std::array<RGBQUAD, 2> kMonochromeColours = {{{0, 0, 0, 0}, {255, 255, 255, 0}}};
 const std::array<RGBQUAD, 16> kVgaColours = {{
@@ -35,6 +38,8 @@ const std::array<RGBQUAD, 16> kVgaColours = {{
     {255, 255, 0, 0},
     {255, 255, 255, 0},
 }};
+
+} // namespace
 
 // Halftone palette layout:
 //   0-9      the first ten static colours

@@ -26,9 +26,6 @@ namespace gdi_internal {
 // Windows' twenty static colours, in system palette order: the first ten are entries 0-9 of the
 // system palette, the last ten entries 246-255. This is also the stock (default) palette.
 extern const std::array<PALETTEENTRY, 20> kStaticColours;
-// The colours GetDIBits writes for 1 and 4 bits per pixel: black/white and the 16 VGA colours.
-extern const std::array<RGBQUAD, 2> kMonochromeColours;
-extern const std::array<RGBQUAD, 16> kVgaColours;
 // The 256-entry halftone palette (its layout is described where it is built).
 const std::array<PALETTEENTRY, 256>& HalftoneColours();
 
@@ -142,6 +139,15 @@ private:
 };
 
 Registry& Objects();
+
+// Hands a new object to one of the registry's maps (the caller holds the lock) and returns its
+// handle. Memory for the entry may run out: std::bad_alloc, and the object is freed.
+template <class T>
+T* Adopt(std::unordered_map<const void*, std::unique_ptr<T>>& map, std::unique_ptr<T> object) {
+    T* handle = object.get();
+    map.emplace(handle, std::move(object));
+    return handle;
+}
 
 // A bitmap's pixels as a plane.
 pixels::Plane PlaneOf(const DibSection& dib);

@@ -131,11 +131,7 @@ HPEN CreatePen(int style, int width, COLORREF colour) {
         pen->style = style;
         pen->width = std::max(width, 1);
         pen->colour = colour;
-        return Locked([&](Registry& objects) {
-            Pen* handle = pen.get();
-            objects.pens.emplace(handle, std::move(pen));
-            return handle;
-        });
+        return Locked([&](Registry& objects) { return gdi_internal::Adopt(objects.pens, std::move(pen)); });
     } catch (const std::bad_alloc&) {
         return nullptr;
     }

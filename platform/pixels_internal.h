@@ -59,23 +59,12 @@ struct Plane {
 Plane RowsAt(BYTE* base, std::ptrdiff_t stride, int width, int rows, bool topDown, int bitsPerPixel,
              const RGBQUAD* colours);
 
-inline int Red(const RGBQUAD& c) {
-    return c.rgbRed;
+// Red, green and blue of a table entry.
+inline std::array<int, 3> Rgb(const RGBQUAD& c) {
+    return {c.rgbRed, c.rgbGreen, c.rgbBlue};
 }
-inline int Green(const RGBQUAD& c) {
-    return c.rgbGreen;
-}
-inline int Blue(const RGBQUAD& c) {
-    return c.rgbBlue;
-}
-inline int Red(const PALETTEENTRY& c) {
-    return c.peRed;
-}
-inline int Green(const PALETTEENTRY& c) {
-    return c.peGreen;
-}
-inline int Blue(const PALETTEENTRY& c) {
-    return c.peBlue;
+inline std::array<int, 3> Rgb(const PALETTEENTRY& c) {
+    return {c.peRed, c.peGreen, c.peBlue};
 }
 
 // Index of the entry closest to (r, g, b) by squared RGB distance, the first one on ties.
@@ -85,9 +74,10 @@ std::size_t NearestEntry(const Entry* entries, std::size_t count, int r, int g, 
     std::size_t best = 0;
     int bestDistance = 3 * 256 * 256;
     for (std::size_t i = 0; i < count; ++i) {
-        const int dr = Red(entries[i]) - r;
-        const int dg = Green(entries[i]) - g;
-        const int db = Blue(entries[i]) - b;
+        const auto [er, eg, eb] = Rgb(entries[i]);
+        const int dr = er - r;
+        const int dg = eg - g;
+        const int db = eb - b;
         const int distance = dr * dr + dg * dg + db * db;
         if (distance < bestDistance) {
             bestDistance = distance;

@@ -142,11 +142,7 @@ HFONT CreateFontIndirectA(const LOGFONTA* description) {
         auto font = std::make_unique<Font>();
         font->description = *description;
         font->description.lfFaceName[LF_FACESIZE - 1] = '\0';
-        return Locked([&](Registry& objects) {
-            Font* handle = font.get();
-            objects.fonts.emplace(handle, std::move(font));
-            return handle;
-        });
+        return Locked([&](Registry& objects) { return gdi_internal::Adopt(objects.fonts, std::move(font)); });
     } catch (const std::bad_alloc&) {
         return nullptr;
     }
