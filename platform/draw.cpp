@@ -1,7 +1,7 @@
 // Stand-in for the Windows drawing calls: device-dependent bitmaps, the per-context drawing state,
-// block transfers, brushes, the viewport origin and clip rectangle. Pixel work is left to the engine in
-// draw_pixels.cpp; this file finds the objects in the registry, turns logical coordinates into device ones
-// and describes the job.
+// block transfers, brushes, the viewport origin and clip rectangle. Pixel work is left to the raster
+// operations in draw_pixels.cpp; this file finds the objects in the registry, turns logical
+// coordinates into device ones and describes the job.
 #include "platform/draw.h"
 
 #include <algorithm>

@@ -1,7 +1,7 @@
 // Stand-in for the Windows drawing calls: device-dependent bitmaps, colours of a device context,
 // block transfers with raster operations and nearest-neighbour stretching, brushes and rectangles,
-// the viewport origin and clip rectangle. Brushes may name system colours, and drawing code has
-// always reached the clipboard through this header, so both come with it.
+// the viewport origin and clip rectangle. The clipboard and the system colours have headers of their
+// own, included here for the callers that reach them through this one.
 #pragma once
 
 #include "platform/clipboard.h"
