@@ -1,8 +1,8 @@
-// The raster operations of the drawing stand-in, on the shared pixel engine. A raster operation is reduced to
-// result = ((D ^ dx) op (S ^ sx)) ^ rx with op one of copy/and/or/xor, and the source either the
-// bitmap (converted into the destination's pixel format first) or a constant. Everything that
-// depends on the formats and the operation is settled once per call: a templated routine per
-// (source depth, destination depth, op) runs the loops, with no per-pixel dispatch.
+// The raster operations of the drawing stand-in, on the shared pixel engine. A raster operation is
+// reduced to result = ((D ^ dx) op (S ^ sx)) ^ rx with op one of copy/and/or/xor, and the source
+// either the bitmap (converted into the destination's pixel format first) or a constant.
+// Everything that depends on the formats and the operation is settled once per call: a templated
+// routine per (source depth, destination depth, op) runs the loops, with no per-pixel dispatch.
 #include <algorithm>
 #include <array>
 #include <cstring>
