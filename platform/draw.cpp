@@ -1,7 +1,7 @@
 // Stand-in for the Windows drawing calls: device-dependent bitmaps, the per-context drawing state,
-// block transfers, brushes, the viewport origin and clip rectangle, system colours and the
-// clipboard store. Pixel work is left to the engine in draw_pixels.cpp; this file finds the
-// objects in the registry, turns logical coordinates into device ones and describes the job.
+// block transfers, brushes, the viewport origin and clip rectangle. Pixel work is left to the raster
+// operations in draw_pixels.cpp; this file finds the objects in the registry, turns logical
+// coordinates into device ones and describes the job.
 #include "platform/draw.h"
 
 #include <algorithm>
@@ -9,13 +9,13 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <new>
 #include <utility>
 
 #include "platform/draw_internal.h"
+#include "platform/faults.h"
 #include "platform/gdi_internal.h"
 
 namespace {
@@ -26,6 +26,7 @@ using draw_internal::Locked;
 using draw_internal::Plane;
 using draw_internal::PlaneOf;
 using draw_internal::Visible;
+using gdi_internal::Adopt;
 using gdi_internal::Brush;
 using gdi_internal::DibSection;
 using gdi_internal::MemoryDC;
@@ -43,17 +44,8 @@ std::unique_ptr<DibSection> MakeDevice(int bitsPerPixel, int width, int height) 
     auto dib = gdi_internal::MakeDib(bitsPerPixel, width, -height, BitmapSectionLimit());
     if (!dib) return nullptr;
     dib->device = true;
-    if (bitsPerPixel == 1) {
-        std::copy(gdi_internal::kMonochromeColours.begin(), gdi_internal::kMonochromeColours.end(),
-                  dib->colours.begin());
-    }
+    if (bitsPerPixel == 1) gdi_internal::StandardColours(1, dib->colours.data());
     return dib;
-}
-
-HBITMAP Register(Registry& objects, std::unique_ptr<DibSection> dib) {
-    DibSection* handle = dib.get();
-    objects.bitmaps.emplace(handle, std::move(dib));
-    return handle;
 }
 
 Area Whole(const Plane& plane) {
@@ -78,33 +70,15 @@ Job JobFor(const MemoryDC& dc) {
 // The rows of a device-independent bitmap as a plane. The engine only reads a source, so the
 // caller's constant bits are safe behind the plane's mutable pointer.
 bool DibPlane(const BITMAPINFO* info, const void* bits, std::array<RGBQUAD, 256>& colours, Plane& plane) {
-    if (!info || !bits) return false;
     BITMAPINFOHEADER header;
-    std::memcpy(&header, info, sizeof(header)); // info may be a bare header: read it as bytes
-    if (header.biSize < sizeof(BITMAPINFOHEADER) || header.biPlanes != 1 ||
-        !gdi_internal::IsSupportedBitCount(header.biBitCount) || header.biCompression != BI_RGB ||
-        header.biWidth <= 0 || header.biHeight == 0 || header.biHeight == std::numeric_limits<LONG>::min()) {
-        return false;
-    }
-    const std::uint64_t stride = gdi_internal::DibStride(header.biBitCount, header.biWidth);
+    if (!info || !bits || !pixels::ReadDibHeader(info, header)) return false;
+    const std::uint64_t stride = pixels::DibStride(header.biBitCount, header.biWidth);
     const std::uint64_t rows = header.biHeight < 0 ? -std::int64_t{header.biHeight} : header.biHeight;
     if (stride > static_cast<std::uint64_t>(std::numeric_limits<std::ptrdiff_t>::max()) / rows) return false;
-    if (header.biBitCount <= 8) {
-        const DWORD full = DWORD{1} << header.biBitCount;
-        const DWORD count = header.biClrUsed != 0 ? std::min(header.biClrUsed, full) : full;
-        colours.fill(RGBQUAD{0, 0, 0, 0});
-        std::memcpy(colours.data(), reinterpret_cast<const BYTE*>(info) + header.biSize,
-                    count * sizeof(RGBQUAD));
-    }
-    const auto step = static_cast<std::ptrdiff_t>(stride);
-    auto* base = const_cast<BYTE*>(static_cast<const BYTE*>(bits));
-    const bool bottomUp = header.biHeight > 0;
-    plane.top = base + (bottomUp ? step * static_cast<std::ptrdiff_t>(rows - 1) : 0);
-    plane.step = bottomUp ? -step : step;
-    plane.width = header.biWidth;
-    plane.height = static_cast<int>(rows);
-    plane.bitsPerPixel = header.biBitCount;
-    plane.colours = colours.data();
+    if (header.biBitCount <= 8) pixels::ReadColourTable(info, header, colours.data());
+    plane = pixels::RowsAt(const_cast<BYTE*>(static_cast<const BYTE*>(bits)),
+                           static_cast<std::ptrdiff_t>(stride), header.biWidth, static_cast<int>(rows),
+                           header.biHeight < 0, header.biBitCount, colours.data());
     return true;
 }
 
@@ -149,31 +123,34 @@ bool ResolveBrush(const Registry& objects, HBRUSH handle, Brush& out) {
 
 HBITMAP CreateCompatibleBitmap(HDC, int width, int height) {
     // Every context here shares the screen's 32-bit format, so the reference context is not used.
+    if (faults::ShouldFail()) return nullptr;
     try {
         auto dib = MakeDevice(32, width, height);
         if (!dib) return nullptr;
-        return Locked([&](Registry& objects) { return Register(objects, std::move(dib)); });
+        return Locked([&](Registry& objects) { return Adopt(objects.bitmaps, std::move(dib)); });
     } catch (const std::bad_alloc&) {
         return nullptr;
     }
 }
 
 HBITMAP CreateBitmap(int width, int height, UINT planes, UINT bitsPerPixel, const void* bits) {
-    if (planes != 1 || (bitsPerPixel != 1 && bitsPerPixel != 32)) return nullptr;
+    if (faults::ShouldFail() || planes != 1 || (bitsPerPixel != 1 && bitsPerPixel != 32)) return nullptr;
     try {
         auto dib = MakeDevice(static_cast<int>(bitsPerPixel), width, height);
         if (!dib) return nullptr;
         if (bits && dib->width == width && dib->height == height) {
             // The caller's rows are word-aligned; ours are padded to 32 bits.
-            const std::size_t used = (static_cast<std::size_t>(width) * bitsPerPixel + 7) / 8;
-            const std::size_t given = (static_cast<std::size_t>(width) * bitsPerPixel + 15) / 16 * 2;
+            const auto used =
+                static_cast<std::size_t>(pixels::RowBytes(static_cast<int>(bitsPerPixel), width));
+            const auto given =
+                static_cast<std::size_t>(pixels::WordStride(static_cast<int>(bitsPerPixel), width));
             const auto* in = static_cast<const BYTE*>(bits);
             for (std::size_t row = 0; row < static_cast<std::size_t>(height); ++row) {
                 std::memcpy(dib->pixels.get() + row * static_cast<std::size_t>(dib->stride), in + row * given,
                             used);
             }
         }
-        return Locked([&](Registry& objects) { return Register(objects, std::move(dib)); });
+        return Locked([&](Registry& objects) { return Adopt(objects.bitmaps, std::move(dib)); });
     } catch (const std::bad_alloc&) {
         return nullptr;
     }
@@ -181,7 +158,7 @@ HBITMAP CreateBitmap(int width, int height, UINT planes, UINT bitsPerPixel, cons
 
 HBITMAP CreateDIBitmap(HDC, const BITMAPINFOHEADER* header, DWORD init, const void* bits,
                        const BITMAPINFO* info, UINT usage) {
-    if (!header) return nullptr;
+    if (faults::ShouldFail() || !header) return nullptr;
     BITMAPINFOHEADER size;
     std::memcpy(&size, header, sizeof(size));
     if (size.biWidth <= 0 || size.biHeight == 0 || size.biHeight == std::numeric_limits<LONG>::min()) {
@@ -202,7 +179,7 @@ HBITMAP CreateDIBitmap(HDC, const BITMAPINFOHEADER* header, DWORD init, const vo
             job.src = &src;
             if (!draw_internal::Run(job)) return nullptr;
         }
-        return Locked([&](Registry& objects) { return Register(objects, std::move(dib)); });
+        return Locked([&](Registry& objects) { return Adopt(objects.bitmaps, std::move(dib)); });
     } catch (const std::bad_alloc&) {
         return nullptr;
     }
@@ -211,7 +188,7 @@ HBITMAP CreateDIBitmap(HDC, const BITMAPINFOHEADER* header, DWORD init, const vo
 HANDLE CopyImage(HANDLE image, UINT type, int cx, int cy, UINT) {
     // Flags change nothing here: every copy is a new 32-bit compatible bitmap, monochrome sources
     // included (their pixels become black and white by their colour table).
-    if (type != IMAGE_BITMAP || cx < 0 || cy < 0) return nullptr;
+    if (faults::ShouldFail() || type != IMAGE_BITMAP || cx < 0 || cy < 0) return nullptr;
     try {
         return Locked([&](Registry& objects) -> HANDLE {
             const DibSection* source = objects.FindBitmap(image);
@@ -230,18 +207,11 @@ HANDLE CopyImage(HANDLE image, UINT type, int cx, int cy, UINT) {
             job.sw = src.width;
             job.sh = src.height;
             if (!draw_internal::Run(job)) return nullptr;
-            return Register(objects, std::move(dib));
+            return Adopt(objects.bitmaps, std::move(dib));
         });
     } catch (const std::bad_alloc&) {
         return nullptr;
     }
-}
-
-HBITMAP GetCurrentBitmap(HDC hdc) {
-    return Locked([&](Registry& objects) -> HBITMAP {
-        const MemoryDC* dc = objects.FindDC(hdc);
-        return dc ? dc->bitmap : nullptr;
-    });
 }
 
 // Colours and modes of a device context.
@@ -354,14 +324,11 @@ int StretchSourceIndex(int d, int s, int dCount, bool rows) {
 // Brushes and rectangles.
 
 HBRUSH CreateSolidBrush(COLORREF colour) {
+    if (faults::ShouldFail()) return nullptr;
     try {
         auto brush = std::make_unique<Brush>();
         brush->colour = colour;
-        return Locked([&](Registry& objects) {
-            Brush* handle = brush.get();
-            objects.brushes.emplace(handle, std::move(brush));
-            return handle;
-        });
+        return Locked([&](Registry& objects) { return Adopt(objects.brushes, std::move(brush)); });
     } catch (const std::bad_alloc&) {
         return nullptr;
     }
@@ -523,154 +490,4 @@ int GetClipBox(HDC hdc, RECT* rect) {
                  ClampToLong(area.right - dc->origin.x), ClampToLong(area.bottom - dc->origin.y)};
         return SIMPLEREGION;
     });
-}
-
-// The clipboard store. It has a lock of its own, taken before the registry's when both are
-// needed (deleting what it owns), never after.
-
-namespace {
-
-struct Clipboard {
-    std::mutex mutex;
-    bool open = false;
-    void* owner = nullptr;
-    std::map<UINT, HANDLE> items; // one per format
-    DWORD sequence = 0;
-    DWORD sequenceAtOpen = 0;
-    void (*handler)(void*) = nullptr;
-    void* handlerContext = nullptr;
-};
-
-Clipboard& Store() {
-    static Clipboard store;
-    return store;
-}
-
-} // namespace
-
-BOOL OpenClipboard(void* owner) {
-    Clipboard& store = Store();
-    const std::lock_guard lock(store.mutex);
-    if (store.open && store.owner != owner) return FALSE;
-    if (!store.open) store.sequenceAtOpen = store.sequence;
-    store.open = true;
-    store.owner = owner;
-    return TRUE;
-}
-
-BOOL CloseClipboard() {
-    Clipboard& store = Store();
-    void (*handler)(void*) = nullptr;
-    void* context = nullptr;
-    {
-        const std::lock_guard lock(store.mutex);
-        if (!store.open) return FALSE;
-        store.open = false;
-        if (store.sequence != store.sequenceAtOpen) {
-            handler = store.handler;
-            context = store.handlerContext;
-        }
-    }
-    // Outside the lock: the handler reads the store itself.
-    if (handler != nullptr) handler(context);
-    return TRUE;
-}
-
-DWORD GetClipboardSequenceNumber() {
-    Clipboard& store = Store();
-    const std::lock_guard lock(store.mutex);
-    return store.sequence;
-}
-
-void SetClipboardUpdateHandler(void (*handler)(void* context), void* context) {
-    Clipboard& store = Store();
-    const std::lock_guard lock(store.mutex);
-    store.handler = handler;
-    store.handlerContext = context;
-}
-
-BOOL EmptyClipboard() {
-    Clipboard& store = Store();
-    const std::lock_guard lock(store.mutex);
-    if (!store.open) return FALSE;
-    for (const auto& item : store.items)
-        DeleteObject(static_cast<HGDIOBJ>(item.second));
-    store.items.clear();
-    ++store.sequence;
-    return TRUE;
-}
-
-HANDLE SetClipboardData(UINT format, HANDLE data) {
-    Clipboard& store = Store();
-    const std::lock_guard lock(store.mutex);
-    if (!store.open || !data) return nullptr;
-    // Only live bitmaps (CF_BITMAP) and palettes (CF_PALETTE) can be handed over.
-    const bool known = Locked([&](Registry& objects) {
-        return (format == CF_BITMAP && objects.FindBitmap(data)) ||
-               (format == CF_PALETTE && objects.FindPalette(data));
-    });
-    if (!known) return nullptr;
-    try {
-        HANDLE& slot = store.items[format];
-        if (slot && slot != data) DeleteObject(static_cast<HGDIOBJ>(slot));
-        slot = data;
-        ++store.sequence;
-    } catch (const std::bad_alloc&) {
-        return nullptr;
-    }
-    return data;
-}
-
-HANDLE GetClipboardData(UINT format) {
-    Clipboard& store = Store();
-    const std::lock_guard lock(store.mutex);
-    if (!store.open) return nullptr;
-    const auto it = store.items.find(format);
-    return it == store.items.end() ? nullptr : it->second;
-}
-
-BOOL IsClipboardFormatAvailable(UINT format) {
-    Clipboard& store = Store();
-    const std::lock_guard lock(store.mutex);
-    return store.items.count(format) != 0 ? TRUE : FALSE;
-}
-
-// System colours: the Windows 10 defaults.
-
-DWORD GetSysColor(int index) {
-    static constexpr std::array<COLORREF, 31> kColours = {
-        RGB(200, 200, 200), // COLOR_SCROLLBAR
-        RGB(0, 0, 0),       // COLOR_BACKGROUND
-        RGB(153, 180, 209), // COLOR_ACTIVECAPTION
-        RGB(191, 205, 219), // COLOR_INACTIVECAPTION
-        RGB(240, 240, 240), // COLOR_MENU
-        RGB(255, 255, 255), // COLOR_WINDOW
-        RGB(100, 100, 100), // COLOR_WINDOWFRAME
-        RGB(0, 0, 0),       // COLOR_MENUTEXT
-        RGB(0, 0, 0),       // COLOR_WINDOWTEXT
-        RGB(0, 0, 0),       // COLOR_CAPTIONTEXT
-        RGB(180, 180, 180), // COLOR_ACTIVEBORDER
-        RGB(244, 247, 252), // COLOR_INACTIVEBORDER
-        RGB(171, 171, 171), // COLOR_APPWORKSPACE
-        RGB(0, 120, 215),   // COLOR_HIGHLIGHT
-        RGB(255, 255, 255), // COLOR_HIGHLIGHTTEXT
-        RGB(240, 240, 240), // COLOR_BTNFACE
-        RGB(160, 160, 160), // COLOR_BTNSHADOW
-        RGB(109, 109, 109), // COLOR_GRAYTEXT
-        RGB(0, 0, 0),       // COLOR_BTNTEXT
-        RGB(0, 0, 0),       // COLOR_INACTIVECAPTIONTEXT
-        RGB(255, 255, 255), // COLOR_BTNHIGHLIGHT
-        RGB(105, 105, 105), // COLOR_3DDKSHADOW
-        RGB(227, 227, 227), // COLOR_3DLIGHT
-        RGB(0, 0, 0),       // COLOR_INFOTEXT
-        RGB(255, 255, 225), // COLOR_INFOBK
-        RGB(0, 0, 0),       // 25: unused
-        RGB(0, 102, 204),   // COLOR_HOTLIGHT
-        RGB(185, 209, 234), // COLOR_GRADIENTACTIVECAPTION
-        RGB(215, 228, 242), // COLOR_GRADIENTINACTIVECAPTION
-        RGB(0, 120, 215),   // COLOR_MENUHILIGHT
-        RGB(240, 240, 240), // COLOR_MENUBAR
-    };
-    if (index < 0 || static_cast<std::size_t>(index) >= kColours.size()) return 0;
-    return kColours[static_cast<std::size_t>(index)];
 }

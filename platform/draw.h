@@ -1,28 +1,13 @@
 // Stand-in for the Windows drawing calls: device-dependent bitmaps, colours of a device context,
 // block transfers with raster operations and nearest-neighbour stretching, brushes and rectangles,
-// the viewport origin and clip rectangle, and the clipboard store.
+// the viewport origin and clip rectangle. The clipboard and the system colours have headers of their
+// own, included here for the callers that reach them through this one.
 #pragma once
 
+#include "platform/clipboard.h"
 #include "platform/gdi.h"
+#include "platform/syscolors.h"
 #include "platform/wintypes.h"
-
-struct POINT {
-    LONG x;
-    LONG y;
-};
-struct RECT {
-    LONG left;
-    LONG top;
-    LONG right;
-    LONG bottom;
-};
-struct SIZE {
-    LONG cx;
-    LONG cy;
-};
-
-struct GdiBrush : GdiObject {};
-using HBRUSH = GdiBrush*;
 
 // Raster operations of block transfers.
 constexpr DWORD SRCCOPY = 0x00CC0020;     // source
@@ -54,9 +39,6 @@ constexpr int DKGRAY_BRUSH = 3;
 constexpr int BLACK_BRUSH = 4;
 constexpr int NULL_BRUSH = 5;
 
-constexpr UINT CF_BITMAP = 2;
-constexpr UINT CF_PALETTE = 9;
-
 constexpr int NULLREGION = 1;
 constexpr int SIMPLEREGION = 2;
 constexpr int ERROR_REGION = 0;
@@ -77,8 +59,6 @@ HBITMAP CreateDIBitmap(HDC hdc, const BITMAPINFOHEADER* header, DWORD init, cons
 // sizes are stretched as StretchBlt does). Monochrome bitmaps become 32-bit black and white ones.
 // Flags are ignored.
 HANDLE CopyImage(HANDLE image, UINT type, int cx, int cy, UINT flags);
-// The bitmap currently selected into a device context (null when none or unknown).
-HBITMAP GetCurrentBitmap(HDC hdc);
 
 // Colours of a device context: white background and black text at first. Each setter returns the
 // previous value (CLR_INVALID for an unknown context).
@@ -141,59 +121,3 @@ BOOL GetViewportOrgEx(HDC hdc, POINT* origin);
 int IntersectClipRect(HDC hdc, int left, int top, int right, int bottom); // logical coordinates
 int SelectClipRgn(HDC hdc, void* region);                                 // null removes the clip
 int GetClipBox(HDC hdc, RECT* rect);                                      // logical coordinates
-
-// The clipboard store: one item per format; SetClipboardData hands the object (bitmap or palette)
-// to the store, which deletes it when it is emptied or replaced. Setting, getting and emptying need
-// the clipboard open; OpenClipboard fails while another owner holds it. GetClipboardData keeps
-// ownership with the store. Tests empty it at the end so that nothing outlives them.
-BOOL OpenClipboard(void* owner);
-BOOL CloseClipboard();
-BOOL EmptyClipboard();
-HANDLE SetClipboardData(UINT format, HANDLE data);
-HANDLE GetClipboardData(UINT format);
-BOOL IsClipboardFormatAvailable(UINT format);
-// Counts the changes of the store's content (emptying, setting).
-DWORD GetClipboardSequenceNumber();
-// Not a Windows call: the stand-in for a clipboard-update listener. The handler runs after
-// CloseClipboard whenever the content changed while the clipboard was open; null removes it.
-void SetClipboardUpdateHandler(void (*handler)(void* context), void* context);
-
-// System colours with the usual Windows defaults (COLOR_WINDOW white, COLOR_BTNFACE 0xF0F0F0 and so
-// on); 0 for an unknown index.
-constexpr int COLOR_SCROLLBAR = 0;
-constexpr int COLOR_BACKGROUND = 1;
-constexpr int COLOR_ACTIVECAPTION = 2;
-constexpr int COLOR_INACTIVECAPTION = 3;
-constexpr int COLOR_MENU = 4;
-constexpr int COLOR_WINDOW = 5;
-constexpr int COLOR_WINDOWFRAME = 6;
-constexpr int COLOR_MENUTEXT = 7;
-constexpr int COLOR_WINDOWTEXT = 8;
-constexpr int COLOR_CAPTIONTEXT = 9;
-constexpr int COLOR_ACTIVEBORDER = 10;
-constexpr int COLOR_INACTIVEBORDER = 11;
-constexpr int COLOR_APPWORKSPACE = 12;
-constexpr int COLOR_HIGHLIGHT = 13;
-constexpr int COLOR_HIGHLIGHTTEXT = 14;
-constexpr int COLOR_BTNFACE = 15;
-constexpr int COLOR_BTNSHADOW = 16;
-constexpr int COLOR_GRAYTEXT = 17;
-constexpr int COLOR_BTNTEXT = 18;
-constexpr int COLOR_INACTIVECAPTIONTEXT = 19;
-constexpr int COLOR_BTNHIGHLIGHT = 20;
-constexpr int COLOR_3DDKSHADOW = 21;
-constexpr int COLOR_3DLIGHT = 22;
-constexpr int COLOR_INFOTEXT = 23;
-constexpr int COLOR_INFOBK = 24;
-constexpr int COLOR_HOTLIGHT = 26;
-constexpr int COLOR_GRADIENTACTIVECAPTION = 27;
-constexpr int COLOR_GRADIENTINACTIVECAPTION = 28;
-constexpr int COLOR_MENUHILIGHT = 29;
-constexpr int COLOR_MENUBAR = 30;
-constexpr int COLOR_DESKTOP = COLOR_BACKGROUND;
-constexpr int COLOR_3DFACE = COLOR_BTNFACE;
-constexpr int COLOR_3DSHADOW = COLOR_BTNSHADOW;
-constexpr int COLOR_3DHIGHLIGHT = COLOR_BTNHIGHLIGHT;
-constexpr int COLOR_3DHILIGHT = COLOR_BTNHIGHLIGHT;
-constexpr int COLOR_BTNHILIGHT = COLOR_BTNHIGHLIGHT;
-DWORD GetSysColor(int index);

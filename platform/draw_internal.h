@@ -1,5 +1,5 @@
-// Private to the drawing stand-in: the one pixel engine behind every block transfer, stretch and
-// fill. Not for code above the platform.
+// Private to the drawing stand-in: the raster operations behind every block transfer, stretch and
+// fill, on top of the shared pixel engine (pixels_internal.h). Not for code above the platform.
 #pragma once
 
 #include <algorithm>
@@ -9,20 +9,14 @@
 
 #include "platform/draw.h"
 #include "platform/gdi_internal.h"
+#include "platform/pixels_internal.h"
 
 namespace draw_internal {
 
-// Pixels addressed from the top row of the picture, whatever their order in memory.
-struct Plane {
-    BYTE* top = nullptr;     // the top row
-    std::ptrdiff_t step = 0; // bytes from a row to the one below it (negative for bottom-up rows)
-    int width = 0;
-    int height = 0;
-    int bitsPerPixel = 0;             // 1, 4, 8, 24 or 32
-    const RGBQUAD* colours = nullptr; // 1 << bitsPerPixel entries for <= 8 bits per pixel
-};
-
-Plane PlaneOf(const gdi_internal::DibSection& dib);
+using gdi_internal::PlaneOf;
+using pixels::Plane;
+using pixels::ReadColour;
+using pixels::WriteColour;
 
 // A rectangle in device coordinates, right and bottom exclusive; 64-bit so that sums of any LONG
 // coordinates and extents cannot overflow.
@@ -77,11 +71,6 @@ struct Job {
 // false for an unsupported raster operation or a missing source; true otherwise, also when
 // nothing is visible. Memory for the transfer's own bookkeeping may run out: false as well.
 bool Run(const Job& job);
-
-// The colour of the pixel at (x, y) of a plane, and the colour actually stored when setting one
-// (the nearest table entry for 8 bits per pixel or fewer). Coordinates must be inside the plane.
-COLORREF ReadColour(const Plane& plane, int x, int y);
-COLORREF WriteColour(const Plane& plane, int x, int y, COLORREF colour);
 
 // The source index of destination index d (both from the run's origin) when s source pixels
 // stretch onto dCount destination pixels; the one mapping of every stretch.

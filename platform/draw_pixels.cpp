@@ -1,13 +1,13 @@
-// The pixel engine of the drawing stand-in. A raster operation is reduced to
-// result = ((D ^ dx) op (S ^ sx)) ^ rx with op one of copy/and/or/xor, and the source either the
-// bitmap (converted into the destination's pixel format first) or a constant. Everything that
-// depends on the formats and the operation is settled once per call: a templated routine per
-// (source depth, destination depth, op) runs the loops, with no per-pixel dispatch.
+// The raster operations of the drawing stand-in, on the shared pixel engine. A raster operation is
+// reduced to result = ((D ^ dx) op (S ^ sx)) ^ rx with op one of copy/and/or/xor, and the source
+// either the bitmap (converted into the destination's pixel format first) or a constant.
+// Everything that depends on the formats and the operation is settled once per call: a templated
+// routine per (source depth, destination depth, op) runs the loops, with no per-pixel dispatch.
 #include <algorithm>
 #include <array>
 #include <cstring>
-#include <limits>
 #include <new>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -16,7 +16,14 @@
 namespace draw_internal {
 namespace {
 
-using gdi_internal::NearestEntry;
+using pixels::ColourCache;
+using pixels::ColourOf;
+using pixels::DepthIndex;
+using pixels::kDepths;
+using pixels::Load;
+using pixels::Pack;
+using pixels::Store;
+using pixels::ToFormat;
 
 enum class Op { Copy, And, Or, Xor };
 enum class Source { Bitmap, Brush, Black, White, AllOnes };
@@ -46,92 +53,6 @@ bool PlanRop(DWORD rop, RopPlan& plan) {
     default: return false;
     }
 }
-
-// Pixel values in a format's own terms: the index for 8 bits or fewer, otherwise blue | green << 8
-// | red << 16 as the bytes lie in memory.
-std::uint32_t Pack(COLORREF c) {
-    return static_cast<std::uint32_t>(GetBValue(c)) | static_cast<std::uint32_t>(GetGValue(c)) << 8 |
-           static_cast<std::uint32_t>(GetRValue(c)) << 16;
-}
-COLORREF Unpack(std::uint32_t v) {
-    return RGB(static_cast<BYTE>(v >> 16), static_cast<BYTE>(v >> 8), static_cast<BYTE>(v));
-}
-COLORREF ColourOf(const RGBQUAD& q) {
-    return RGB(q.rgbRed, q.rgbGreen, q.rgbBlue);
-}
-
-// A colour in the destination's format: itself for true colour, else the nearest table entry.
-std::uint32_t ToFormat(const Plane& plane, COLORREF c) {
-    if (plane.bitsPerPixel > 8) return Pack(c);
-    return static_cast<std::uint32_t>(NearestEntry(plane.colours, std::size_t{1} << plane.bitsPerPixel,
-                                                   GetRValue(c), GetGValue(c), GetBValue(c)));
-}
-
-template <int Bits>
-std::uint32_t Load(const BYTE* row, std::size_t x) {
-    if constexpr (Bits == 32 || Bits == 24) {
-        const BYTE* p = row + x * (Bits / 8);
-        return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-               static_cast<std::uint32_t>(p[2]) << 16;
-    } else if constexpr (Bits == 8) {
-        return row[x];
-    } else if constexpr (Bits == 4) {
-        return (x & 1) != 0 ? row[x >> 1] & 0x0Fu : static_cast<std::uint32_t>(row[x >> 1] >> 4);
-    } else {
-        return (row[x >> 3] >> (7 - (x & 7))) & 1u;
-    }
-}
-
-// A 32-bit pixel's fourth byte is written as 0.
-template <int Bits>
-void Store(BYTE* row, std::size_t x, std::uint32_t v) {
-    if constexpr (Bits == 32 || Bits == 24) {
-        BYTE* p = row + x * (Bits / 8);
-        p[0] = static_cast<BYTE>(v);
-        p[1] = static_cast<BYTE>(v >> 8);
-        p[2] = static_cast<BYTE>(v >> 16);
-        if constexpr (Bits == 32) p[3] = 0;
-    } else if constexpr (Bits == 8) {
-        row[x] = static_cast<BYTE>(v);
-    } else if constexpr (Bits == 4) {
-        BYTE& b = row[x >> 1];
-        b = static_cast<BYTE>((x & 1) != 0 ? (b & 0xF0) | v : (b & 0x0F) | (v << 4));
-    } else {
-        BYTE& b = row[x >> 3];
-        const unsigned shift = 7 - (x & 7);
-        b = static_cast<BYTE>((b & ~(1u << shift)) | (v << shift));
-    }
-}
-
-// Nearest-colour memo for true-colour sources onto indexed destinations (4096 slots: enough for
-// the colour variety of typical artwork while staying small). With byBackground the answer is the
-// monochrome rule instead: 1 where the colour equals the source context's background.
-class NearestCache {
-public:
-    NearestCache(const Plane& dst, bool byBackground, std::uint32_t background)
-        : dst_(dst), byBackground_(byBackground), background_(background), slots_(std::size_t{1} << kBits) {}
-
-    std::uint32_t Lookup(std::uint32_t packed) {
-        Slot& slot = slots_[(packed * 2654435761u) >> (32 - kBits)];
-        if (slot.key != (packed | kFilled)) {
-            slot.key = packed | kFilled;
-            slot.value = byBackground_ ? (packed == background_ ? 1u : 0u) : ToFormat(dst_, Unpack(packed));
-        }
-        return slot.value;
-    }
-
-private:
-    static constexpr int kBits = 12;
-    static constexpr std::uint32_t kFilled = 0x1000000;
-    struct Slot {
-        std::uint32_t key = 0; // colour | kFilled, 0 when empty
-        std::uint32_t value = 0;
-    };
-    const Plane& dst_;
-    bool byBackground_;
-    std::uint32_t background_;
-    std::vector<Slot> slots_;
-};
 
 // One axis of a transfer: which source pixel a destination pixel shows.
 struct Axis {
@@ -168,8 +89,7 @@ struct Loop {
     const Axis* rows = nullptr;
     std::uint32_t dx = 0, sx = 0, rx = 0; // inversion masks of destination, source, result
     std::uint32_t constant = 0;           // the source value of operations without a bitmap
-    const std::uint32_t* table = nullptr; // indexed source to destination value
-    NearestCache* cache = nullptr;        // true colour to indexed destination
+    pixels::ValueMap map;
 };
 
 template <Op op, int DstBits>
@@ -188,17 +108,6 @@ inline std::uint32_t Combine(const Loop& l, const BYTE* out, std::size_t x, std:
     }
 }
 
-template <int SrcBits, int DstBits>
-inline std::uint32_t Convert(const Loop& l, std::uint32_t v) {
-    if constexpr (SrcBits <= 8) {
-        return l.table[v];
-    } else if constexpr (DstBits > 8) {
-        return v;
-    } else {
-        return l.cache->Lookup(v);
-    }
-}
-
 template <int SrcBits, int DstBits, Op op>
 void Blit(const Loop& l) {
     for (std::int64_t y = l.y0; y < l.y1; ++y) {
@@ -206,8 +115,9 @@ void Blit(const Loop& l) {
         BYTE* out = l.dst.top + y * l.dst.step;
         for (std::size_t k = 0; k < l.n; ++k) {
             const std::size_t x = l.x0 + k;
-            const std::uint32_t s =
-                Convert<SrcBits, DstBits>(l, Load<SrcBits>(in, static_cast<std::size_t>(l.cols[k]))) ^ l.sx;
+            const std::uint32_t s = pixels::MapValue<SrcBits, DstBits>(
+                                        l.map, Load<SrcBits>(in, static_cast<std::size_t>(l.cols[k]))) ^
+                                    l.sx;
             Store<DstBits>(out, x, Combine<op, DstBits>(l, out, x, s));
         }
     }
@@ -224,13 +134,7 @@ void Fill(const Loop& l) {
 }
 
 using Routine = void (*)(const Loop&);
-constexpr std::array<int, 5> kDepths = {1, 4, 8, 24, 32};
 constexpr std::size_t kOps = 4;
-
-std::size_t DepthIndex(int bitsPerPixel) {
-    return static_cast<std::size_t>(std::find(kDepths.begin(), kDepths.end(), bitsPerPixel) -
-                                    kDepths.begin());
-}
 
 // Routine tables: blits by (source depth, destination depth, op), fills by (destination, op).
 template <std::size_t... I>
@@ -249,18 +153,6 @@ bool InPlane(std::int64_t v, int size) {
 }
 
 } // namespace
-
-Plane PlaneOf(const gdi_internal::DibSection& dib) {
-    Plane plane;
-    const std::ptrdiff_t stride = dib.stride;
-    plane.top = dib.pixels.get() + (dib.topDown ? 0 : stride * (dib.height - 1));
-    plane.step = dib.topDown ? stride : -stride;
-    plane.width = dib.width;
-    plane.height = dib.height;
-    plane.bitsPerPixel = dib.bitsPerPixel;
-    plane.colours = dib.colours.data();
-    return plane;
-}
 
 std::int64_t SourceIndex(std::int64_t d, std::int64_t s, std::int64_t dCount, bool rows) {
     // Unsigned 64-bit: with every count below 2^32 no product can overflow.
@@ -389,12 +281,14 @@ bool Run(const Job& job) {
                 }
                 identity = identity && table[i] == i;
             }
-            l.table = table.data();
+            l.map.table = table.data();
         }
-        std::vector<NearestCache> cache;
+        std::optional<ColourCache> cache;
         if (src.bitsPerPixel > 8 && dst.bitsPerPixel <= 8) {
-            cache.emplace_back(dst, job.monochromeRules && dstMono, Pack(job.srcBackground));
-            l.cache = cache.data();
+            const bool byBackground = job.monochromeRules && dstMono;
+            cache.emplace(byBackground ? ColourCache::Rule::Background : ColourCache::Rule::Nearest,
+                          dst.colours, std::size_t{1} << dst.bitsPerPixel, Pack(job.srcBackground));
+            l.map.cache = &*cache;
         }
 
         // A plain copy between equal byte-sized formats, unscaled and unmirrored across: one
@@ -415,32 +309,6 @@ bool Run(const Job& job) {
         return false;
     }
     return true;
-}
-
-COLORREF ReadColour(const Plane& plane, int x, int y) {
-    const BYTE* row = plane.top + static_cast<std::ptrdiff_t>(y) * plane.step;
-    const auto ux = static_cast<std::size_t>(x);
-    switch (plane.bitsPerPixel) {
-    case 1: return ColourOf(plane.colours[Load<1>(row, ux)]);
-    case 4: return ColourOf(plane.colours[Load<4>(row, ux)]);
-    case 8: return ColourOf(plane.colours[Load<8>(row, ux)]);
-    case 24: return Unpack(Load<24>(row, ux));
-    default: return Unpack(Load<32>(row, ux));
-    }
-}
-
-COLORREF WriteColour(const Plane& plane, int x, int y, COLORREF colour) {
-    BYTE* row = plane.top + static_cast<std::ptrdiff_t>(y) * plane.step;
-    const auto ux = static_cast<std::size_t>(x);
-    const std::uint32_t v = ToFormat(plane, colour);
-    switch (plane.bitsPerPixel) {
-    case 1: Store<1>(row, ux, v); break;
-    case 4: Store<4>(row, ux, v); break;
-    case 8: Store<8>(row, ux, v); break;
-    case 24: Store<24>(row, ux, v); break;
-    default: Store<32>(row, ux, v); break;
-    }
-    return ReadColour(plane, x, y);
 }
 
 } // namespace draw_internal

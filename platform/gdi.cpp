@@ -17,6 +17,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/faults.h"
 #include "platform/gdi_internal.h"
 
 GdiObject::~GdiObject() = default;
@@ -24,8 +25,9 @@ GdiDC::~GdiDC() = default;
 
 namespace {
 
-using gdi_internal::DibStride;
-using gdi_internal::IsSupportedBitCount;
+using pixels::DibStride;
+using pixels::IsSupportedBitCount;
+using pixels::ReadHeader;
 
 using gdi_internal::DibSection;
 using gdi_internal::Font;
@@ -38,12 +40,6 @@ using gdi_internal::Registry;
 
 std::atomic<std::size_t> sectionLimit{std::size_t{1} << 30};
 
-// Address of a row counted from the top of the picture.
-const BYTE* RowFromTop(const DibSection& dib, int row) {
-    const int stored = dib.topDown ? row : dib.height - 1 - row;
-    return dib.pixels.get() + static_cast<std::size_t>(stored) * static_cast<std::size_t>(dib.stride);
-}
-
 void FillView(const DibSection& dib, DibView& view) {
     view.width = dib.width;
     view.height = dib.height;
@@ -54,20 +50,10 @@ void FillView(const DibSection& dib, DibView& view) {
     view.colours = dib.bitsPerPixel <= 8 ? dib.colours.data() : nullptr;
 }
 
-// Callers may pass a bare BITMAPINFOHEADER as a BITMAPINFO; copying the header as bytes reads it
-// without assuming which record really lies behind the pointer.
-BITMAPINFOHEADER ReadHeader(const BITMAPINFO* info) {
-    BITMAPINFOHEADER header;
-    std::memcpy(&header, info, sizeof(header));
-    return header;
-}
-
 HPALETTE AddPalette(Registry& objects, std::vector<PALETTEENTRY> entries) {
     auto palette = std::make_unique<Palette>();
     palette->entries = std::move(entries);
-    Palette* handle = palette.get();
-    objects.palettes.emplace(handle, std::move(palette));
-    return handle;
+    return gdi_internal::Adopt(objects.palettes, std::move(palette));
 }
 
 } // namespace
@@ -89,9 +75,8 @@ Registry::Registry() {
         brush->colour = kStockColours[i];
         brush->hollow = i == NULL_BRUSH;
         brush->stock = true;
-        stockBrushes[i] = brush.get();
-        stockObjects[i] = brush.get();
-        brushes.emplace(brush.get(), std::move(brush));
+        stockBrushes[i] = Adopt(brushes, std::move(brush));
+        stockObjects[i] = stockBrushes[i];
     }
     // The stock pens: white, black, and the null one.
     constexpr std::array<COLORREF, 3> kPenColours = {RGB(255, 255, 255), RGB(0, 0, 0), RGB(0, 0, 0)};
@@ -100,9 +85,8 @@ Registry::Registry() {
         pen->colour = kPenColours[i];
         pen->style = i + WHITE_PEN == NULL_PEN ? PS_NULL : PS_SOLID;
         pen->stock = true;
-        stockPens[i] = pen.get();
-        stockObjects[i + WHITE_PEN] = pen.get();
-        pens.emplace(pen.get(), std::move(pen));
+        stockPens[i] = Adopt(pens, std::move(pen));
+        stockObjects[i + WHITE_PEN] = stockPens[i];
     }
     // The default GUI font, selected into every new context.
     auto font = std::make_unique<Font>();
@@ -141,17 +125,22 @@ std::unique_ptr<DibSection> MakeDib(int bitsPerPixel, LONG width, LONG height, s
     return dib;
 }
 
+pixels::Plane PlaneOf(const DibSection& dib) {
+    return pixels::RowsAt(dib.pixels.get(), dib.stride, dib.width, dib.height, dib.topDown, dib.bitsPerPixel,
+                          dib.colours.data());
+}
+
 } // namespace gdi_internal
 
 HDC CreateCompatibleDC(HDC) {
     // The reference context does not matter: every memory context here is device-independent,
     // and it may come from another stand-in, so it is neither checked nor used.
+    if (faults::ShouldFail()) return nullptr;
     Registry& objects = Objects();
     try {
         auto dib = MakeDib(1, 1, 1, std::numeric_limits<std::size_t>::max()); // not a section: no limit
         if (!dib) return nullptr;
-        std::copy(gdi_internal::kMonochromeColours.begin(), gdi_internal::kMonochromeColours.end(),
-                  dib->colours.begin());
+        gdi_internal::StandardColours(1, dib->colours.data());
         auto dc = std::make_unique<MemoryDC>();
         MemoryDC* handle = dc.get();
         DibSection* defaultBitmap = dib.get();
@@ -269,28 +258,16 @@ HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, UINT usage, void** bits, H
     // The DC would only matter for DIB_PAL_COLORS, which is not supported; file-mapping sections
     // are not supported either.
     if (bits) *bits = nullptr;
-    if (!info || usage != DIB_RGB_COLORS || section) return nullptr;
-    const BITMAPINFOHEADER header = ReadHeader(info);
-    if (header.biSize < sizeof(BITMAPINFOHEADER) || header.biPlanes != 1 ||
-        !IsSupportedBitCount(header.biBitCount) || header.biCompression != BI_RGB || header.biWidth <= 0 ||
-        header.biHeight == 0 || header.biHeight == std::numeric_limits<LONG>::min()) {
-        return nullptr;
-    }
+    if (faults::ShouldFail()) return nullptr;
+    BITMAPINFOHEADER header;
+    if (!info || usage != DIB_RGB_COLORS || section || !pixels::ReadDibHeader(info, header)) return nullptr;
     try {
         auto dib = MakeDib(header.biBitCount, header.biWidth, header.biHeight, BitmapSectionLimit());
         if (!dib) return nullptr;
-        if (header.biBitCount <= 8) {
-            // The table starts biSize bytes into the caller's record, which is usually larger
-            // than BITMAPINFO; it is read as bytes rather than through bmiColors[].
-            const DWORD full = DWORD{1} << header.biBitCount;
-            const DWORD count = header.biClrUsed != 0 ? std::min(header.biClrUsed, full) : full;
-            std::memcpy(dib->colours.data(), reinterpret_cast<const BYTE*>(info) + header.biSize,
-                        count * sizeof(RGBQUAD));
-        }
+        if (header.biBitCount <= 8) pixels::ReadColourTable(info, header, dib->colours.data());
         Registry& objects = Objects();
         const std::lock_guard lock(objects.mutex);
-        DibSection* handle = dib.get();
-        objects.bitmaps.emplace(handle, std::move(dib));
+        DibSection* handle = gdi_internal::Adopt(objects.bitmaps, std::move(dib));
         if (bits) *bits = handle->pixels.get();
         return handle;
     } catch (const std::bad_alloc&) {
@@ -343,18 +320,23 @@ int GetDIBits(HDC, HBITMAP bitmap, UINT start, UINT lines, void* bits, BITMAPINF
     const UINT count = std::min(lines, height - start);
     const auto dstStride = static_cast<std::size_t>(DibStride(dstBitsPerPixel, dib->width));
     const bool dstTopDown = header.biHeight < 0;
+    // The same depth keeps the bitmap's own colour table; others get the standard one.
+    std::array<RGBQUAD, 256> dstColours = dib->colours;
+    if (dstBitsPerPixel <= 8 && dstBitsPerPixel != dib->bitsPerPixel)
+        gdi_internal::StandardColours(dstBitsPerPixel, dstColours.data());
     try {
-        gdi_internal::RowConverter converter(dib->bitsPerPixel, dib->colours.data(), dstBitsPerPixel,
-                                             dib->width);
+        pixels::RowConverter converter(dib->bitsPerPixel, dib->colours.data(), dstBitsPerPixel,
+                                       dstColours.data(), dib->width);
+        const pixels::Plane plane = gdi_internal::PlaneOf(*dib);
         auto* out = static_cast<BYTE*>(bits);
         for (UINT i = 0; i < count; ++i) {
             // Scan line 0 is the bottom row for a bottom-up destination, the top row otherwise.
             const UINT scan = start + i;
-            const auto row = static_cast<int>(dstTopDown ? scan : height - 1 - scan);
-            converter.Convert(RowFromTop(*dib, row), out + i * dstStride);
+            const auto row = static_cast<std::ptrdiff_t>(dstTopDown ? scan : height - 1 - scan);
+            converter.Convert(plane.top + row * plane.step, out + i * dstStride);
         }
         if (dstBitsPerPixel <= 8) {
-            std::memcpy(reinterpret_cast<BYTE*>(info) + header.biSize, converter.DestinationColours(),
+            std::memcpy(reinterpret_cast<BYTE*>(info) + header.biSize, dstColours.data(),
                         (std::size_t{1} << dstBitsPerPixel) * sizeof(RGBQUAD));
         }
     } catch (const std::bad_alloc&) {
@@ -376,8 +358,7 @@ int GetObjectA(HGDIOBJ obj, int size, void* buffer) {
         record.bmHeight = dib->height;
         // A device-dependent bitmap reports word-aligned rows and keeps its bits to itself.
         record.bmWidthBytes =
-            dib->device ? static_cast<LONG>((std::int64_t{dib->width} * dib->bitsPerPixel + 15) / 16 * 2)
-                        : dib->stride;
+            dib->device ? static_cast<LONG>(pixels::WordStride(dib->bitsPerPixel, dib->width)) : dib->stride;
         record.bmPlanes = 1;
         record.bmBitsPixel = static_cast<WORD>(dib->bitsPerPixel);
         record.bmBits = dib->device ? nullptr : dib->pixels.get();
@@ -411,7 +392,7 @@ int GetObjectA(HGDIOBJ obj, int size, void* buffer) {
 }
 
 HPALETTE CreatePalette(const LOGPALETTE* palette) {
-    if (!palette) return nullptr;
+    if (faults::ShouldFail() || !palette) return nullptr;
     WORD version = 0;
     WORD count = 0;
     std::memcpy(&version, reinterpret_cast<const BYTE*>(palette) + offsetof(LOGPALETTE, palVersion),
@@ -434,6 +415,7 @@ HPALETTE CreatePalette(const LOGPALETTE* palette) {
 }
 
 HPALETTE CreateHalftonePalette(HDC) {
+    if (faults::ShouldFail()) return nullptr;
     try {
         const auto& halftone = gdi_internal::HalftoneColours();
         std::vector<PALETTEENTRY> entries(halftone.begin(), halftone.end());
@@ -490,9 +472,8 @@ UINT GetNearestPaletteIndex(HPALETTE palette, COLORREF colour) {
     const std::lock_guard lock(objects.mutex);
     const Palette* found = objects.FindPalette(palette);
     if (!found) return CLR_INVALID;
-    return static_cast<UINT>(gdi_internal::NearestEntry(found->entries.data(), found->entries.size(),
-                                                        GetRValue(colour), GetGValue(colour),
-                                                        GetBValue(colour)));
+    return static_cast<UINT>(pixels::NearestEntry(found->entries.data(), found->entries.size(),
+                                                  GetRValue(colour), GetGValue(colour), GetBValue(colour)));
 }
 
 HPALETTE SelectPalette(HDC hdc, HPALETTE palette, BOOL) {

@@ -11,7 +11,9 @@
 #include <new>
 
 #include "platform/draw_internal.h"
+#include "platform/faults.h"
 #include "platform/gdi_internal.h"
+#include "platform/syscolors.h"
 
 namespace {
 
@@ -123,17 +125,13 @@ struct Border {
 } // namespace
 
 HPEN CreatePen(int style, int width, COLORREF colour) {
-    if (style < PS_SOLID || style > 6) return nullptr; // up to PS_INSIDEFRAME
+    if (faults::ShouldFail() || style < PS_SOLID || style > 6) return nullptr; // up to PS_INSIDEFRAME
     try {
         auto pen = std::make_unique<Pen>();
         pen->style = style;
         pen->width = std::max(width, 1);
         pen->colour = colour;
-        return Locked([&](Registry& objects) {
-            Pen* handle = pen.get();
-            objects.pens.emplace(handle, std::move(pen));
-            return handle;
-        });
+        return Locked([&](Registry& objects) { return gdi_internal::Adopt(objects.pens, std::move(pen)); });
     } catch (const std::bad_alloc&) {
         return nullptr;
     }

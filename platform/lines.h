@@ -2,11 +2,7 @@
 // drawn with.
 #pragma once
 
-#include "platform/draw.h"
 #include "platform/wintypes.h"
-
-struct GdiPen : GdiObject {};
-using HPEN = GdiPen*;
 
 // Pen styles. Only solid and null pens exist; the patterned styles draw solid.
 constexpr int PS_SOLID = 0;

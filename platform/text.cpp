@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "platform/draw_internal.h"
+#include "platform/faults.h"
 #include "platform/gdi_internal.h"
 #include "platform/text_internal.h"
 
@@ -136,16 +137,12 @@ RealizedFont* SelectedFont(Registry& objects, HDC hdc, const MemoryDC** dc) {
 } // namespace
 
 HFONT CreateFontIndirectA(const LOGFONTA* description) {
-    if (!description) return nullptr;
+    if (faults::ShouldFail() || !description) return nullptr;
     try {
         auto font = std::make_unique<Font>();
         font->description = *description;
         font->description.lfFaceName[LF_FACESIZE - 1] = '\0';
-        return Locked([&](Registry& objects) {
-            Font* handle = font.get();
-            objects.fonts.emplace(handle, std::move(font));
-            return handle;
-        });
+        return Locked([&](Registry& objects) { return gdi_internal::Adopt(objects.fonts, std::move(font)); });
     } catch (const std::bad_alloc&) {
         return nullptr;
     }

@@ -5,13 +5,7 @@
 
 #include <string>
 
-#include "platform/draw.h"
 #include "platform/wintypes.h"
-
-struct GdiFont : GdiObject {};
-using HFONT = GdiFont*;
-using INT = int;
-using CHAR = char;
 
 constexpr int LF_FACESIZE = 32;
 

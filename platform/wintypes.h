@@ -11,6 +11,8 @@ using DWORD = std::uint32_t;
 using LONG = std::int32_t;
 using UINT = unsigned int;
 using BOOL = int;
+using INT = int;
+using CHAR = char;
 using COLORREF = DWORD;
 using LPVOID = void*;
 using HANDLE = void*;
@@ -31,6 +33,21 @@ constexpr BYTE GetBValue(COLORREF c) {
     return static_cast<BYTE>((c >> 16) & 0xFF);
 }
 
+struct POINT {
+    LONG x;
+    LONG y;
+};
+struct RECT {
+    LONG left;
+    LONG top;
+    LONG right;
+    LONG bottom;
+};
+struct SIZE {
+    LONG cx;
+    LONG cy;
+};
+
 // GDI handles. Every drawing object derives from GdiObject so that a bitmap or palette handle
 // converts to HGDIOBJ as on Windows; the contents are private to the platform.
 struct GdiObject {
@@ -43,6 +60,9 @@ protected:
 };
 struct GdiBitmap : GdiObject {};
 struct GdiPalette : GdiObject {};
+struct GdiBrush : GdiObject {};
+struct GdiPen : GdiObject {};
+struct GdiFont : GdiObject {};
 struct GdiDC {
     GdiDC(const GdiDC&) = delete;
     GdiDC& operator=(const GdiDC&) = delete;
@@ -55,6 +75,9 @@ protected:
 using HGDIOBJ = GdiObject*;
 using HBITMAP = GdiBitmap*;
 using HPALETTE = GdiPalette*;
+using HBRUSH = GdiBrush*;
+using HPEN = GdiPen*;
+using HFONT = GdiFont*;
 using HDC = GdiDC*;
 
 // A window as the platform knows it: an opaque handle the toolkit's host hands out; never
