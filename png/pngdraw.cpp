@@ -28,6 +28,12 @@ H Granted(H handle) {
     return handle;
 }
 
+// A block transfer the platform could not carry out (it ran out of memory) fails the draw as a
+// refused object does; a transfer that has nothing to draw succeeds.
+void Transferred(int done) {
+    if (done == 0) RaisePngError<EPNGOutMemory>(pnglang::EPNGOutMemoryText);
+}
+
 // The bitmap is held first, so that nothing is left behind when the context is refused; the
 // selection is undone before either is deleted. Not copyable (its members are not).
 class TWorkDC {
@@ -132,6 +138,7 @@ COLORREF TPNGObject::KeyColor() const {
 void TPNGObject::DrawOn(TCanvas& canvas, const TRect& rect) {
     if (IsEmpty()) return;
     TChunkIHDR& header = HeaderChunk();
+    if (rect.Right == rect.Left || rect.Bottom == rect.Top) return; // nothing to cover
     HDC target = canvas.Handle();
     const auto* description = reinterpret_cast<const BITMAPINFO*>(&header.DibInfo());
     switch (TransparencyKind()) {
@@ -139,9 +146,9 @@ void TPNGObject::DrawOn(TCanvas& canvas, const TRect& rect) {
     case ptkAlpha: DrawAlphaBlended(target, rect); break;
     case ptkOpaque:
         SetStretchBltMode(target, COLORONCOLOR);
-        StretchDIBits(target, rect.Left, rect.Top, rect.Right - rect.Left, rect.Bottom - rect.Top, 0, 0,
-                      static_cast<int>(header.Width), static_cast<int>(header.Height), header.PixelRows(),
-                      description, DIB_RGB_COLORS, SRCCOPY);
+        Transferred(StretchDIBits(target, rect.Left, rect.Top, rect.Right - rect.Left, rect.Bottom - rect.Top,
+                                  0, 0, static_cast<int>(header.Width), static_cast<int>(header.Height),
+                                  header.PixelRows(), description, DIB_RGB_COLORS, SRCCOPY));
         break;
     }
 }
@@ -170,14 +177,17 @@ void TPNGObject::DrawWithColorKey(HDC target, const std::uint8_t* rows, const BI
     TWorkDC work(target, CreateCompatibleBitmap(target, aw, ah));
 
     const COLORREF previousBack = SetBkColor(source, keyColor);
-    StretchBlt(mask, mx, my, w, h, source, 0, 0, sw, sh, SRCCOPY); // 1 where the scaled image is the key
+    Transferred(
+        StretchBlt(mask, mx, my, w, h, source, 0, 0, sw, sh, SRCCOPY)); // 1 where the scaled image is the key
     SetBkColor(source, previousBack);
-    BitBlt(back, 0, 0, aw, ah, mask, 0, 0, NOTSRCCOPY);             // 1 where the image is opaque
-    BitBlt(work, 0, 0, aw, ah, target, left, top, SRCCOPY);         // what the target shows
-    BitBlt(work, 0, 0, aw, ah, mask, 0, 0, SRCAND);                 // black where the image is opaque
-    StretchBlt(source, 0, 0, sw, sh, back, mx, my, w, h, SRCAND);   // key pixels of the image black
-    StretchBlt(work, mx, my, w, h, source, 0, 0, sw, sh, SRCPAINT); // opaque pixels fill the holes
-    BitBlt(target, left, top, aw, ah, work, 0, 0, SRCCOPY);
+    Transferred(BitBlt(back, 0, 0, aw, ah, mask, 0, 0, NOTSRCCOPY));     // 1 where the image is opaque
+    Transferred(BitBlt(work, 0, 0, aw, ah, target, left, top, SRCCOPY)); // what the target shows
+    Transferred(BitBlt(work, 0, 0, aw, ah, mask, 0, 0, SRCAND));         // black where the image is opaque
+    Transferred(
+        StretchBlt(source, 0, 0, sw, sh, back, mx, my, w, h, SRCAND)); // key pixels of the image black
+    Transferred(
+        StretchBlt(work, mx, my, w, h, source, 0, 0, sw, sh, SRCPAINT)); // opaque pixels fill the holes
+    Transferred(BitBlt(target, left, top, aw, ah, work, 0, 0, SRCCOPY));
 }
 
 void TPNGObject::DrawAlphaBlended(HDC target, const TRect& rect) {
@@ -259,7 +269,7 @@ void TPNGObject::DrawAlphaBlended(HDC target, const TRect& rect) {
     void* bits = nullptr;
     TWorkDC section(nullptr, CreateDIBSection(nullptr, reinterpret_cast<const BITMAPINFO*>(&layout),
                                               DIB_RGB_COLORS, &bits, nullptr, 0));
-    BitBlt(section, 0, 0, w, h, target, r.Left, r.Top, SRCCOPY);
+    Transferred(BitBlt(section, 0, 0, w, h, target, r.Left, r.Top, SRCCOPY));
     blendInto(static_cast<u8*>(bits), std::ptrdiff_t(w) * 4);
-    BitBlt(target, r.Left, r.Top, w, h, section, 0, 0, SRCCOPY);
+    Transferred(BitBlt(target, r.Left, r.Top, w, h, section, 0, 0, SRCCOPY));
 }

@@ -36,7 +36,7 @@ HPALETTE CreateGrayRamp(const std::uint8_t* gamma, int n) {
         const BYTE g = gamma[MulDiv(i, 255, n - 1)];
         ramp.Entries[i] = PALETTEENTRY{g, g, g, 0};
     }
-    return CreatePaletteFrom(ramp);
+    return Checked(CreatePaletteFrom(ramp));
 }
 
 void TImageMemory::TDCDeleter::operator()(HDC dc) const {

@@ -25,10 +25,10 @@ struct TLogPalette256 {
     WORD Count = 0;
     PALETTEENTRY Entries[256] = {};
 };
-// Makes a palette from the record's first Count entries.
+// Makes a palette from the record's first Count entries; null for none, or when the platform refuses.
 HPALETTE CreatePaletteFrom(const TLogPalette256& record);
 // A gray ramp of n entries from black to white through the gamma table: entry i shows
-// gamma[MulDiv(i, 255, n - 1)].
+// gamma[MulDiv(i, 255, n - 1)]; EPNGOutMemory when the platform refuses.
 HPALETTE CreateGrayRamp(const std::uint8_t* gamma, int n);
 
 // Field of width k bits (1, 4 or 8) at column x of a packed row.

@@ -91,6 +91,7 @@ bool TChunkPLTE::ReadBody(TStream& stream, const TChunkTypeCode& typeCode, std::
         palette.Entries[i] = PALETTEENTRY{gamma[rgb[0]], gamma[rgb[1]], gamma[rgb[2]], 0};
     }
     HPALETTE handle = CreatePaletteFrom(palette);
+    if (handle == nullptr && EntryCount > 0) RaisePngError<EPNGOutMemory>(pnglang::EPNGOutMemoryText);
     TChunkIHDR& header = HeaderChunk();
     header.InstallPalette(handle);
     // A suggested palette of a colour image is not kept by the header: release it at once.

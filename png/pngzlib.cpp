@@ -1,6 +1,7 @@
 #include "png/pngzlib.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "platform/faults.h"
 #include "png/pngerrors.h"
@@ -11,6 +12,19 @@ namespace {
 // zlib checks the record size against its own; on a 64-bit build that is not the 32-bit record size,
 // so the real one is passed.
 constexpr int ZStreamSize = static_cast<int>(sizeof(z_stream));
+
+// zlib's working memory comes through the failure sweeps' allocation points, so that a refused block
+// shows as zlib's memory failure.
+voidpf SweptAlloc(voidpf, uInt items, uInt size) {
+    return faults::ShouldFail() ? Z_NULL : std::malloc(std::size_t(items) * size);
+}
+void SweptFree(voidpf, voidpf block) {
+    std::free(block);
+}
+void UseSweptAllocator(z_stream& z) {
+    z.zalloc = SweptAlloc;
+    z.zfree = SweptFree;
+}
 
 } // namespace
 
@@ -27,6 +41,7 @@ int BeginInflate(TStream* stream, ZlibState& state) {
     state.Buffer = std::make_unique<std::uint8_t[]>(ZlibInflateBlock);
     state.BufferSize = ZlibInflateBlock;
     state.PngStream = stream;
+    UseSweptAllocator(state.ZStream);
     return inflateInit_(&state.ZStream, PngZlibVersion, ZStreamSize);
 }
 
@@ -37,6 +52,7 @@ int BeginDeflate(TStream* stream, int level, std::size_t bufferSize, ZlibState& 
     state.PngStream = stream;
     state.ZStream.next_out = state.Buffer.get();
     state.ZStream.avail_out = static_cast<uInt>(bufferSize);
+    UseSweptAllocator(state.ZStream);
     return deflateInit_(&state.ZStream, std::clamp(level, 0, 9), PngZlibVersion, ZStreamSize);
 }
 
@@ -56,6 +72,7 @@ bool InflateBuffer(const std::uint8_t* input, std::size_t inputSize, std::vector
                    std::string& errorText, std::size_t limit) {
     output.clear();
     z_stream z{};
+    UseSweptAllocator(z);
     z.next_in = const_cast<Bytef*>(input);
     z.avail_in = static_cast<uInt>(inputSize);
     int r = inflateInit_(&z, PngZlibVersion, ZStreamSize);
@@ -96,11 +113,8 @@ bool InflateBuffer(const std::uint8_t* input, std::size_t inputSize, std::vector
 bool DeflateBuffer(const std::uint8_t* input, std::size_t inputSize, int level,
                    std::vector<std::uint8_t>& output, std::string& errorText) {
     output.clear();
-    if (faults::ShouldFail()) { // an allocation point of failure sweeps: zlib's memory failure
-        errorText = pnglang::ZlibMessage(Z_MEM_ERROR);
-        return false;
-    }
     z_stream z{};
+    UseSweptAllocator(z);
     z.next_in = const_cast<Bytef*>(input);
     z.avail_in = static_cast<uInt>(inputSize);
     int r = deflateInit_(&z, std::clamp(level, 0, 9), PngZlibVersion, ZStreamSize);

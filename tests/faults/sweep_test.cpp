@@ -37,26 +37,27 @@ Bytes SuiteFile(const std::string& name) {
 }
 
 // Runs op with the n-th allocation point failing, for n = 1, 2, ... until a run passes every point
-// without a failure. check(failed) runs after each run, outside the sweep, to test what op worked
-// on. Returns how many failure points there were.
-long Sweep(const std::function<void()>& op, const std::function<void(bool failed)>& check) {
+// without a failure. check(raised) runs after each run, outside the sweep, to test what op worked
+// on; raised names the exception class, empty when the run completed. Returns how many failure
+// points there were.
+long Sweep(const std::function<void()>& op, const std::function<void(const std::string& raised)>& check) {
     const auto* result = ::testing::UnitTest::GetInstance()->current_test_info()->result();
     const int partsBefore = result->total_part_count();
     for (long n = 1;; ++n) {
         const std::size_t objects = GdiObjectCount();
-        bool failed = false;
+        std::string raised;
         faults::BeginSweep(n);
         try {
             op();
-        } catch (const Exception&) {
-            failed = true;
+        } catch (const Exception& e) {
+            raised = e.ClassName();
         } catch (const std::bad_alloc&) {
-            failed = true;
+            raised = "std::bad_alloc";
         }
         const long passed = faults::EndSweep();
         EXPECT_EQ(GdiObjectCount(), objects) << "platform objects left behind with point " << n << " failing";
-        check(failed);
-        if (!failed) {
+        check(raised);
+        if (raised.empty()) {
             EXPECT_LT(passed, n) << "point " << n << " failed unnoticed";
             return n - 1;
         }
@@ -88,7 +89,7 @@ TEST_F(FaultSweep, ReadingEachColourType) {
                 pngtest::Load(image, file);
                 if (image.PixelWidth() != 32) throw std::logic_error("wrong width");
             },
-            [](bool) {});
+            [](const std::string&) {});
         EXPECT_EQ(GdiObjectCount(), objects);
         EXPECT_GT(points, 0) << name;
         Report(name, points);
@@ -104,11 +105,12 @@ TEST_F(FaultSweep, DrawingEachPathScaledAndUnscaled) {
     };
     for (const Case c :
          {Case{"basn2c08", ptkOpaque}, Case{"tbrn2c08", ptkKeyColor}, Case{"basn6a08", ptkAlpha},
-          Case{"basn4a08", ptkAlpha}, Case{"tbbn3p08", ptkAlpha}}) {
+          Case{"basn4a08", ptkAlpha}, Case{"tm3n3p02", ptkAlpha}, Case{"tbbn3p08", ptkKeyColor}}) {
         TPNGObject image;
         pngtest::Load(image, SuiteFile(c.Name));
         ASSERT_EQ(image.TransparencyKind(), c.Kind) << c.Name;
-        for (const TRect rect : {TRect{4, 4, 36, 36}, TRect{3, 5, 50, 27}}) {
+        // Inside the target, scaled, and over its left edge (the alpha path then blends a copy).
+        for (const TRect rect : {TRect{4, 4, 36, 36}, TRect{3, 5, 50, 27}, TRect{-3, 4, 29, 36}}) {
             pngtest::Surface expected(60, 40), target(60, 40);
             auto background = [](std::int32_t x, std::int32_t y) { return 0x102030u * ((x ^ y) & 7); };
             expected.Fill(background);
@@ -118,9 +120,11 @@ TEST_F(FaultSweep, DrawingEachPathScaledAndUnscaled) {
                     target.Fill(background);
                     image.DrawOn(target.canvas, rect);
                 },
-                [&](bool failed) {
+                [&](const std::string& raised) {
                     pngtest::Surface blank(60, 40);
                     blank.Fill(background);
+                    const bool failed = !raised.empty();
+                    EXPECT_TRUE(!failed || raised == "EPNGOutMemory" || raised == "std::bad_alloc") << raised;
                     const pngtest::Surface& want = failed ? blank : expected;
                     EXPECT_EQ(0, std::memcmp(target.Bits, want.Bits, 60 * 40 * 4))
                         << c.Name << (failed ? " changed the target when it failed" : " drew differently");
@@ -139,8 +143,8 @@ TEST_F(FaultSweep, Saving) {
         const Bytes reference = pngtest::Save(image);
         Bytes saved;
         const long points = Sweep([&] { saved = pngtest::Save(image); },
-                                  [&](bool failed) {
-                                      if (!failed) {
+                                  [&](const std::string& raised) {
+                                      if (raised.empty()) {
                                           EXPECT_EQ(saved, reference) << name;
                                       }
                                   });
@@ -160,7 +164,7 @@ TEST_F(FaultSweep, LoadingABitmapAndReadingTheWindowDescription) {
                                      TCustomMemoryStream stream(bmp.data(), std::int64_t(bmp.size()));
                                      bitmap.LoadFromStream(stream);
                                  },
-                                 [](bool) {}));
+                                 [](const std::string&) {}));
 
     HRSRC resource = FindResourceA(nullptr, "TFORM4", RT_RCDATA);
     ASSERT_NE(resource, nullptr);
@@ -181,7 +185,7 @@ TEST_F(FaultSweep, LoadingABitmapAndReadingTheWindowDescription) {
             };
             pictures(form);
         },
-        [](bool) {});
+        [](const std::string&) {});
     EXPECT_GT(points, 0);
     Report("window description", points);
 }
