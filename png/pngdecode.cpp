@@ -89,9 +89,9 @@ void TIdatReader::Run(const TChunkTypeCode& typeCode, std::int32_t length) {
     if (Header.PixelRows() != nullptr) {
         const TRowStore store = SelectRowStore(Header.ColorType, Header.BitDepth, Owner.DecodeGamma.data());
         const auto width = static_cast<std::int32_t>(Header.Width);
-        if (Owner.InterlaceMode == 0 && store.Sequential != nullptr)
+        if (Owner.InterlaceMode == PngInterlaceNone && store.Sequential != nullptr)
             DecodeRows(store.Sequential, WholeImage, width);
-        if (Owner.InterlaceMode == 1 && store.Interlaced != nullptr) {
+        if (Owner.InterlaceMode == PngInterlaceAdam7 && store.Interlaced != nullptr) {
             for (const TPass& pass : Adam7Passes) {
                 RowLength = PngRowBytes(pass.Width(width), Header.ColorType, Header.BitDepth);
                 // Each pass starts with a zero previous row.

@@ -8,6 +8,7 @@
 #include "platform/gdi.h"
 #include "png/pngblend.h"
 #include "png/pngerrors.h"
+#include "png/pngformat.h"
 #include "png/pngheader.h"
 #include "png/pnglang.h"
 #include "png/pngobject.h"
@@ -114,16 +115,12 @@ void NormalizeRect(TRect& rect) {
 TPNGTransparencyKind TPNGObject::TransparencyKind() const {
     const TChunkIHDR& header = HeaderChunk();
     const auto* trns = static_cast<const TChunktRNS*>(Chunks().FindByClass(TChunktRNS::Class));
-    switch (header.ColorType) {
-    case 0:
-    case 2: return trns != nullptr ? ptkKeyColor : ptkOpaque;
-    case 3:
-        if (trns == nullptr) return ptkOpaque;
-        return trns->IsKeyColor ? ptkKeyColor : ptkAlpha;
-    case 4:
-    case 6: return ptkAlpha;
-    default: return ptkOpaque;
-    }
+    const TColorTypeInfo& info = ColorTypeInfo(header.ColorType);
+    if (info.HasAlpha) return ptkAlpha;
+    if (!IsKnownColorType(header.ColorType) || trns == nullptr) return ptkOpaque;
+    // A palette's alpha table with a single transparent entry is drawn through that entry's colour.
+    if (info.HasPalette) return trns->IsKeyColor ? ptkKeyColor : ptkAlpha;
+    return ptkKeyColor;
 }
 
 bool TPNGObject::HasTransparency() const {
@@ -206,7 +203,7 @@ void TPNGObject::DrawAlphaBlended(HDC target, const TRect& rect) {
     // A palette image needs its palette for every pixel; without one the draw fails before any
     // object is made.
     const bool colour = header.RowBits() == 24;
-    const bool gray = !colour && header.ColorType == 4;
+    const bool gray = !colour && header.ColorType == pctGrayAlpha;
     const bool palette =
         !colour && !gray && (header.RowBits() == 1 || header.RowBits() == 4 || header.RowBits() == 8);
     TPaletteAlpha table{};

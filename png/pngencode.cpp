@@ -181,9 +181,9 @@ void TIdatWriter::Run() {
     const TChunkIHDR& h = Header;
     const TRowPack pack = SelectRowPack(h.ColorType, h.BitDepth, Owner.EncodeGamma.data());
     const auto width = static_cast<std::int32_t>(h.Width);
-    if (Owner.InterlaceMode == 0 && pack.Sequential != nullptr) {
+    if (Owner.InterlaceMode == PngInterlaceNone && pack.Sequential != nullptr) {
         EncodeRows(pack.Sequential, WholeImage, width);
-    } else if (Owner.InterlaceMode == 1 && pack.Interlaced != nullptr) {
+    } else if (Owner.InterlaceMode == PngInterlaceAdam7 && pack.Interlaced != nullptr) {
         const std::uint8_t depth = h.BitDepth == 2 ? 4 : h.BitDepth; // 2-bit rows are held and written as 4
         for (const TPass& pass : Adam7Passes) {
             RowLength = PngRowBytes(pass.Width(width), h.ColorType, depth);

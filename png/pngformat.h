@@ -81,3 +81,7 @@ inline constexpr std::uint32_t PngMaxChunkLength = 0x7FFFFFFFu; // a chunk lengt
 inline constexpr std::uint32_t PngMaxDimension = 65535;         // the largest width or height read
 inline constexpr std::int32_t PngMinIdatLimit = 65535;          // fewest data bytes per written IDAT
 inline constexpr int PngAdam7Passes = 7;
+
+// Interlace methods of the header.
+inline constexpr std::uint8_t PngInterlaceNone = 0;
+inline constexpr std::uint8_t PngInterlaceAdam7 = 1;

@@ -57,7 +57,8 @@ bool TChunkIHDR::ReadBody(TStream& stream, const TChunkTypeCode& typeCode, std::
     if (Width > PngMaxDimension || Height > PngMaxDimension)
         RaisePngError<EPNGSizeExceeds>(pnglang::EPNGSizeExceedsText);
     if (CompressionMethod != 0) RaisePngError<EPNGUnknownCompression>(pnglang::EPNGUnknownCompressionText);
-    if (InterlaceMethod > 1) RaisePngError<EPNGUnknownInterlace>(pnglang::EPNGUnknownInterlaceText);
+    if (InterlaceMethod > PngInterlaceAdam7)
+        RaisePngError<EPNGUnknownInterlace>(pnglang::EPNGUnknownInterlaceText);
     // An empty image, or a colour type and bit depth the format does not allow, has no row layout
     // and no decoder: refuse it here rather than carry an image without rows.
     if (Width == 0 || Height == 0 || !IsAllowedDepth(ColorType, BitDepth))
@@ -96,7 +97,7 @@ void TChunkIHDR::ReadDeviceBitmap(HBITMAP bitmap, const BITMAP& record) {
     r.BitDepth = indexed ? static_cast<std::uint8_t>(record.bmBitsPixel) : 8;
     r.ColorType = indexed ? pctPalette : pctRGB;
     r.CompressionMethod = 0;
-    r.InterlaceMethod = 0;
+    r.InterlaceMethod = PngInterlaceNone;
     TImageMemory memory = MemoryFor(r);
     memory.ReadBitmap(bitmap);
     SetRecord(r);
