@@ -192,25 +192,16 @@ HGDIOBJ SelectObject(HDC hdc, HGDIOBJ obj) {
     const std::lock_guard lock(objects.mutex);
     MemoryDC* dc = objects.FindDC(hdc);
     if (!dc) return nullptr;
-    if (gdi_internal::Brush* brush = objects.FindBrush(obj)) {
-        gdi_internal::Brush* previous = dc->brush;
+    // A brush, font or pen takes the place of the one of its kind, which is released.
+    const auto swap = [](auto* object, auto*& slot) -> HGDIOBJ {
+        auto* previous = std::exchange(slot, object);
         --previous->selections;
-        ++brush->selections;
-        dc->brush = brush;
+        ++object->selections;
         return previous;
-    }
-    if (Font* font = objects.FindFont(obj)) {
-        Font* previous = std::exchange(dc->font, font);
-        --previous->selections;
-        ++font->selections;
-        return previous;
-    }
-    if (Pen* pen = objects.FindPen(obj)) {
-        Pen* previous = std::exchange(dc->pen, pen);
-        --previous->selections;
-        ++pen->selections;
-        return previous;
-    }
+    };
+    if (gdi_internal::Brush* brush = objects.FindBrush(obj)) return swap(brush, dc->brush);
+    if (Font* font = objects.FindFont(obj)) return swap(font, dc->font);
+    if (Pen* pen = objects.FindPen(obj)) return swap(pen, dc->pen);
     DibSection* bitmap = objects.FindBitmap(obj);
     // Palettes go through SelectPalette, as on Windows; other handles are unknown.
     if (!bitmap) return nullptr;
@@ -231,27 +222,17 @@ BOOL DeleteObject(HGDIOBJ obj) {
         objects.bitmaps.erase(obj);
         return TRUE;
     }
-    if (const Palette* palette = objects.FindPalette(obj)) {
-        if (palette->stock || palette->selections > 0) return FALSE;
-        objects.palettes.erase(obj);
-        return TRUE;
-    }
-    if (const gdi_internal::Brush* brush = objects.FindBrush(obj)) {
-        if (brush->stock || brush->selections > 0) return FALSE;
-        objects.brushes.erase(obj);
-        return TRUE;
-    }
-    if (const Font* font = objects.FindFont(obj)) {
-        if (font->stock || font->selections > 0) return FALSE;
-        objects.fonts.erase(obj);
-        return TRUE;
-    }
-    if (const Pen* pen = objects.FindPen(obj)) {
-        if (pen->stock || pen->selections > 0) return FALSE;
-        objects.pens.erase(obj);
-        return TRUE;
-    }
-    return FALSE;
+    // The other kinds: stock objects and objects still selected somewhere stay.
+    BOOL deleted = FALSE;
+    const auto erase = [obj, &deleted](auto& map) {
+        const auto it = map.find(obj);
+        if (it == map.end()) return false;
+        deleted = it->second->stock || it->second->selections > 0 ? FALSE : TRUE;
+        if (deleted) map.erase(it);
+        return true;
+    };
+    erase(objects.palettes) || erase(objects.brushes) || erase(objects.fonts) || erase(objects.pens);
+    return deleted;
 }
 
 HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, UINT usage, void** bits, HANDLE section, DWORD) {

@@ -377,10 +377,6 @@ void TBitmap::SetHandle(HBITMAP handle) {
     FState->UpdateSize();
 }
 
-HBITMAP TBitmap::ReleaseHandle() {
-    return FState->Detach();
-}
-
 TCanvas& TBitmap::Canvas() {
     FState->EnsureDC();
     return FState->canvas;
