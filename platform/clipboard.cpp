@@ -25,16 +25,20 @@ struct Clipboard {
     void* handlerContext = nullptr;
 };
 
-Clipboard& Store() {
+// The store held under its lock to the end of the caller's scope.
+struct LockedClipboard {
+    Clipboard& store;
+    std::lock_guard<std::mutex> lock;
+};
+LockedClipboard LockedStore() {
     static Clipboard store;
-    return store;
+    return {store, std::lock_guard<std::mutex>(store.mutex)};
 }
 
 } // namespace
 
 BOOL OpenClipboard(void* owner) {
-    Clipboard& store = Store();
-    const std::lock_guard lock(store.mutex);
+    auto&& [store, lock] = LockedStore();
     if (store.open && store.owner != owner) return FALSE;
     if (!store.open) store.sequenceAtOpen = store.sequence;
     store.open = true;
@@ -43,11 +47,10 @@ BOOL OpenClipboard(void* owner) {
 }
 
 BOOL CloseClipboard() {
-    Clipboard& store = Store();
     void (*handler)(void*) = nullptr;
     void* context = nullptr;
     {
-        const std::lock_guard lock(store.mutex);
+        auto&& [store, lock] = LockedStore();
         if (!store.open) return FALSE;
         store.open = false;
         if (store.sequence != store.sequenceAtOpen) {
@@ -61,15 +64,13 @@ BOOL CloseClipboard() {
 }
 
 void SetClipboardUpdateHandler(void (*handler)(void* context), void* context) {
-    Clipboard& store = Store();
-    const std::lock_guard lock(store.mutex);
+    auto&& [store, lock] = LockedStore();
     store.handler = handler;
     store.handlerContext = context;
 }
 
 BOOL EmptyClipboard() {
-    Clipboard& store = Store();
-    const std::lock_guard lock(store.mutex);
+    auto&& [store, lock] = LockedStore();
     if (!store.open) return FALSE;
     for (const auto& item : store.items)
         DeleteObject(static_cast<HGDIOBJ>(item.second));
@@ -79,8 +80,7 @@ BOOL EmptyClipboard() {
 }
 
 HANDLE SetClipboardData(UINT format, HANDLE data) {
-    Clipboard& store = Store();
-    const std::lock_guard lock(store.mutex);
+    auto&& [store, lock] = LockedStore();
     if (!store.open || !data) return nullptr;
     // Only live bitmaps (CF_BITMAP) and palettes (CF_PALETTE) can be handed over.
     const bool known = Locked([&](Registry& objects) {
@@ -100,15 +100,13 @@ HANDLE SetClipboardData(UINT format, HANDLE data) {
 }
 
 HANDLE GetClipboardData(UINT format) {
-    Clipboard& store = Store();
-    const std::lock_guard lock(store.mutex);
+    auto&& [store, lock] = LockedStore();
     if (!store.open) return nullptr;
     const auto it = store.items.find(format);
     return it == store.items.end() ? nullptr : it->second;
 }
 
 BOOL IsClipboardFormatAvailable(UINT format) {
-    Clipboard& store = Store();
-    const std::lock_guard lock(store.mutex);
+    auto&& [store, lock] = LockedStore();
     return store.items.count(format) != 0 ? TRUE : FALSE;
 }

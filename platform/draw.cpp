@@ -341,40 +341,38 @@ HGDIOBJ GetStockObject(int object) {
     });
 }
 
-int FillRect(HDC hdc, const RECT* rect, HBRUSH brush) {
-    if (!rect) return 0;
-    return Locked([&](Registry& objects) {
-        const MemoryDC* dc = objects.FindDC(hdc);
-        Brush paint;
-        if (!dc || !ResolveBrush(objects, brush, paint)) return 0;
-        if (rect->right <= rect->left || rect->bottom <= rect->top) return 1; // nothing to fill
-        const std::int64_t x = std::int64_t{rect->left} + dc->origin.x;
-        const std::int64_t y = std::int64_t{rect->top} + dc->origin.y;
-        return PaintArea(*dc, x, y, std::int64_t{rect->right} - rect->left,
-                         std::int64_t{rect->bottom} - rect->top, PATCOPY, &paint)
-                   ? 1
-                   : 0;
-    });
-}
+namespace {
 
-int FrameRect(HDC hdc, const RECT* rect, HBRUSH brush) {
+// FillRect and FrameRect: the whole rectangle, or the one-pixel border inside it (top and bottom
+// rows, left and right columns).
+int PaintRect(HDC hdc, const RECT* rect, HBRUSH brush, bool border) {
     if (!rect) return 0;
     return Locked([&](Registry& objects) {
         const MemoryDC* dc = objects.FindDC(hdc);
         Brush paint;
         if (!dc || !ResolveBrush(objects, brush, paint)) return 0;
-        if (rect->right <= rect->left || rect->bottom <= rect->top) return 1; // nothing to frame
+        if (rect->right <= rect->left || rect->bottom <= rect->top) return 1; // nothing to paint
         const std::int64_t left = std::int64_t{rect->left} + dc->origin.x;
         const std::int64_t top = std::int64_t{rect->top} + dc->origin.y;
         const std::int64_t width = std::int64_t{rect->right} - rect->left;
         const std::int64_t height = std::int64_t{rect->bottom} - rect->top;
-        // The one-pixel border inside the rectangle: top and bottom rows, left and right columns.
+        if (!border) return PaintArea(*dc, left, top, width, height, PATCOPY, &paint) ? 1 : 0;
         PaintArea(*dc, left, top, width, 1, PATCOPY, &paint);
         PaintArea(*dc, left, top + height - 1, width, 1, PATCOPY, &paint);
         PaintArea(*dc, left, top, 1, height, PATCOPY, &paint);
         PaintArea(*dc, left + width - 1, top, 1, height, PATCOPY, &paint);
         return 1;
     });
+}
+
+} // namespace
+
+int FillRect(HDC hdc, const RECT* rect, HBRUSH brush) {
+    return PaintRect(hdc, rect, brush, false);
+}
+
+int FrameRect(HDC hdc, const RECT* rect, HBRUSH brush) {
+    return PaintRect(hdc, rect, brush, true);
 }
 
 BOOL PatBlt(HDC hdc, int x, int y, int width, int height, DWORD rop) {

@@ -40,6 +40,16 @@ using gdi_internal::Registry;
 
 std::atomic<std::size_t> sectionLimit{std::size_t{1} << 30};
 
+// The registry held under its lock to the end of the caller's scope.
+struct LockedRegistry {
+    Registry& objects;
+    std::lock_guard<std::mutex> lock;
+};
+LockedRegistry LockedObjects() {
+    Registry& objects = Objects();
+    return {objects, std::lock_guard<std::mutex>(objects.mutex)};
+}
+
 void FillView(const DibSection& dib, DibView& view) {
     view.width = dib.width;
     view.height = dib.height;
@@ -172,8 +182,7 @@ HDC CreateCompatibleDC(HDC) {
 }
 
 BOOL DeleteDC(HDC hdc) {
-    Registry& objects = Objects();
-    const std::lock_guard lock(objects.mutex);
+    auto&& [objects, lock] = LockedObjects();
     MemoryDC* dc = objects.FindDC(hdc);
     if (!dc) return FALSE;
     // What the DC held becomes free again; only its own default bitmap goes with it.
@@ -188,29 +197,19 @@ BOOL DeleteDC(HDC hdc) {
 }
 
 HGDIOBJ SelectObject(HDC hdc, HGDIOBJ obj) {
-    Registry& objects = Objects();
-    const std::lock_guard lock(objects.mutex);
+    auto&& [objects, lock] = LockedObjects();
     MemoryDC* dc = objects.FindDC(hdc);
     if (!dc) return nullptr;
-    if (gdi_internal::Brush* brush = objects.FindBrush(obj)) {
-        gdi_internal::Brush* previous = dc->brush;
+    // A brush, font or pen takes the place of the one of its kind, which is released.
+    const auto swap = [](auto* object, auto*& slot) -> HGDIOBJ {
+        auto* previous = std::exchange(slot, object);
         --previous->selections;
-        ++brush->selections;
-        dc->brush = brush;
+        ++object->selections;
         return previous;
-    }
-    if (Font* font = objects.FindFont(obj)) {
-        Font* previous = std::exchange(dc->font, font);
-        --previous->selections;
-        ++font->selections;
-        return previous;
-    }
-    if (Pen* pen = objects.FindPen(obj)) {
-        Pen* previous = std::exchange(dc->pen, pen);
-        --previous->selections;
-        ++pen->selections;
-        return previous;
-    }
+    };
+    if (gdi_internal::Brush* brush = objects.FindBrush(obj)) return swap(brush, dc->brush);
+    if (Font* font = objects.FindFont(obj)) return swap(font, dc->font);
+    if (Pen* pen = objects.FindPen(obj)) return swap(pen, dc->pen);
     DibSection* bitmap = objects.FindBitmap(obj);
     // Palettes go through SelectPalette, as on Windows; other handles are unknown.
     if (!bitmap) return nullptr;
@@ -224,34 +223,23 @@ HGDIOBJ SelectObject(HDC hdc, HGDIOBJ obj) {
 }
 
 BOOL DeleteObject(HGDIOBJ obj) {
-    Registry& objects = Objects();
-    const std::lock_guard lock(objects.mutex);
+    auto&& [objects, lock] = LockedObjects();
     if (const DibSection* bitmap = objects.FindBitmap(obj)) {
         if (bitmap->selectedInto || bitmap->owner) return FALSE;
         objects.bitmaps.erase(obj);
         return TRUE;
     }
-    if (const Palette* palette = objects.FindPalette(obj)) {
-        if (palette->stock || palette->selections > 0) return FALSE;
-        objects.palettes.erase(obj);
-        return TRUE;
-    }
-    if (const gdi_internal::Brush* brush = objects.FindBrush(obj)) {
-        if (brush->stock || brush->selections > 0) return FALSE;
-        objects.brushes.erase(obj);
-        return TRUE;
-    }
-    if (const Font* font = objects.FindFont(obj)) {
-        if (font->stock || font->selections > 0) return FALSE;
-        objects.fonts.erase(obj);
-        return TRUE;
-    }
-    if (const Pen* pen = objects.FindPen(obj)) {
-        if (pen->stock || pen->selections > 0) return FALSE;
-        objects.pens.erase(obj);
-        return TRUE;
-    }
-    return FALSE;
+    // The other kinds: stock objects and objects still selected somewhere stay.
+    BOOL deleted = FALSE;
+    const auto erase = [obj, &deleted](auto& map) {
+        const auto it = map.find(obj);
+        if (it == map.end()) return false;
+        deleted = it->second->stock || it->second->selections > 0 ? FALSE : TRUE;
+        if (deleted) map.erase(it);
+        return true;
+    };
+    erase(objects.palettes) || erase(objects.brushes) || erase(objects.fonts) || erase(objects.pens);
+    return deleted;
 }
 
 HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, UINT usage, void** bits, HANDLE section, DWORD) {
@@ -265,8 +253,7 @@ HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, UINT usage, void** bits, H
         auto dib = MakeDib(header.biBitCount, header.biWidth, header.biHeight, BitmapSectionLimit());
         if (!dib) return nullptr;
         if (header.biBitCount <= 8) pixels::ReadColourTable(info, header, dib->colours.data());
-        Registry& objects = Objects();
-        const std::lock_guard lock(objects.mutex);
+        auto&& [objects, lock] = LockedObjects();
         DibSection* handle = gdi_internal::Adopt(objects.bitmaps, std::move(dib));
         if (bits) *bits = handle->pixels.get();
         return handle;
@@ -287,8 +274,7 @@ int GetDIBits(HDC, HBITMAP bitmap, UINT start, UINT lines, void* bits, BITMAPINF
     // The DC is not consulted: the bitmap carries its own format, and Windows does not require
     // the bitmap to be selected into it.
     if (!info || usage != DIB_RGB_COLORS) return 0;
-    Registry& objects = Objects();
-    const std::lock_guard lock(objects.mutex);
+    auto&& [objects, lock] = LockedObjects();
     const DibSection* dib = objects.FindBitmap(bitmap);
     if (!dib) return 0;
     BITMAPINFOHEADER header = ReadHeader(info);
@@ -346,8 +332,7 @@ int GetDIBits(HDC, HBITMAP bitmap, UINT start, UINT lines, void* bits, BITMAPINF
 }
 
 int GetObjectA(HGDIOBJ obj, int size, void* buffer) {
-    Registry& objects = Objects();
-    const std::lock_guard lock(objects.mutex);
+    auto&& [objects, lock] = LockedObjects();
     if (const DibSection* dib = objects.FindBitmap(obj)) {
         constexpr int needed = sizeof(BITMAP);
         if (!buffer) return needed;
@@ -406,8 +391,7 @@ HPALETTE CreatePalette(const LOGPALETTE* palette) {
         std::memcpy(entries.data(),
                     reinterpret_cast<const BYTE*>(palette) + offsetof(LOGPALETTE, palPalEntry),
                     count * sizeof(PALETTEENTRY));
-        Registry& objects = Objects();
-        const std::lock_guard lock(objects.mutex);
+        auto&& [objects, lock] = LockedObjects();
         return AddPalette(objects, std::move(entries));
     } catch (const std::bad_alloc&) {
         return nullptr;
@@ -419,8 +403,7 @@ HPALETTE CreateHalftonePalette(HDC) {
     try {
         const auto& halftone = gdi_internal::HalftoneColours();
         std::vector<PALETTEENTRY> entries(halftone.begin(), halftone.end());
-        Registry& objects = Objects();
-        const std::lock_guard lock(objects.mutex);
+        auto&& [objects, lock] = LockedObjects();
         return AddPalette(objects, std::move(entries));
     } catch (const std::bad_alloc&) {
         return nullptr;
@@ -429,8 +412,7 @@ HPALETTE CreateHalftonePalette(HDC) {
 
 BOOL ResizePalette(HPALETTE palette, UINT entries) {
     if (entries < 1 || entries > 1024) return FALSE;
-    Registry& objects = Objects();
-    const std::lock_guard lock(objects.mutex);
+    auto&& [objects, lock] = LockedObjects();
     Palette* found = objects.FindPalette(palette);
     if (!found || found->stock) return FALSE;
     try {
@@ -442,8 +424,7 @@ BOOL ResizePalette(HPALETTE palette, UINT entries) {
 }
 
 UINT GetPaletteEntries(HPALETTE palette, UINT start, UINT count, PALETTEENTRY* entries) {
-    Registry& objects = Objects();
-    const std::lock_guard lock(objects.mutex);
+    auto&& [objects, lock] = LockedObjects();
     const Palette* found = objects.FindPalette(palette);
     if (!found) return 0;
     const auto size = static_cast<UINT>(found->entries.size());
@@ -456,8 +437,7 @@ UINT GetPaletteEntries(HPALETTE palette, UINT start, UINT count, PALETTEENTRY* e
 
 UINT SetPaletteEntries(HPALETTE palette, UINT start, UINT count, const PALETTEENTRY* entries) {
     if (!entries) return 0;
-    Registry& objects = Objects();
-    const std::lock_guard lock(objects.mutex);
+    auto&& [objects, lock] = LockedObjects();
     Palette* found = objects.FindPalette(palette);
     if (!found || found->stock) return 0;
     const auto size = static_cast<UINT>(found->entries.size());
@@ -468,8 +448,7 @@ UINT SetPaletteEntries(HPALETTE palette, UINT start, UINT count, const PALETTEEN
 }
 
 UINT GetNearestPaletteIndex(HPALETTE palette, COLORREF colour) {
-    Registry& objects = Objects();
-    const std::lock_guard lock(objects.mutex);
+    auto&& [objects, lock] = LockedObjects();
     const Palette* found = objects.FindPalette(palette);
     if (!found) return CLR_INVALID;
     return static_cast<UINT>(pixels::NearestEntry(found->entries.data(), found->entries.size(),
@@ -478,8 +457,7 @@ UINT GetNearestPaletteIndex(HPALETTE palette, COLORREF colour) {
 
 HPALETTE SelectPalette(HDC hdc, HPALETTE palette, BOOL) {
     // A memory DC has no foreground or background role, so the flag changes nothing.
-    Registry& objects = Objects();
-    const std::lock_guard lock(objects.mutex);
+    auto&& [objects, lock] = LockedObjects();
     MemoryDC* dc = objects.FindDC(hdc);
     Palette* found = objects.FindPalette(palette);
     if (!dc || !found) return nullptr;
@@ -491,22 +469,19 @@ HPALETTE SelectPalette(HDC hdc, HPALETTE palette, BOOL) {
 }
 
 UINT RealizePalette(HDC hdc) {
-    Registry& objects = Objects();
-    const std::lock_guard lock(objects.mutex);
+    auto&& [objects, lock] = LockedObjects();
     const MemoryDC* dc = objects.FindDC(hdc);
     if (!dc) return GDI_ERROR;
     return static_cast<UINT>(dc->palette->entries.size());
 }
 
 HPALETTE GetStockPalette() {
-    Registry& objects = Objects();
-    const std::lock_guard lock(objects.mutex);
+    auto&& [objects, lock] = LockedObjects();
     return objects.stockPalette;
 }
 
 bool GetSelectedDib(HDC hdc, DibView& view) {
-    Registry& objects = Objects();
-    const std::lock_guard lock(objects.mutex);
+    auto&& [objects, lock] = LockedObjects();
     const MemoryDC* dc = objects.FindDC(hdc);
     if (!dc) return false;
     FillView(*dc->bitmap, view);
@@ -514,8 +489,7 @@ bool GetSelectedDib(HDC hdc, DibView& view) {
 }
 
 bool GetDibView(HBITMAP bitmap, DibView& view) {
-    Registry& objects = Objects();
-    const std::lock_guard lock(objects.mutex);
+    auto&& [objects, lock] = LockedObjects();
     const DibSection* dib = objects.FindBitmap(bitmap);
     if (!dib) return false;
     FillView(*dib, view);
@@ -523,8 +497,7 @@ bool GetDibView(HBITMAP bitmap, DibView& view) {
 }
 
 std::size_t GdiObjectCount() {
-    Registry& objects = Objects();
-    std::lock_guard lock(objects.mutex);
+    auto&& [objects, lock] = LockedObjects();
     return objects.bitmaps.size() + objects.palettes.size() - 1 + objects.dcs.size() +
            objects.brushes.size() - objects.stockBrushes.size() + objects.fonts.size() - 1 +
            objects.pens.size() - objects.stockPens.size();

@@ -15,32 +15,6 @@ const std::array<PALETTEENTRY, 20> kStaticColours = {{
     {255, 255, 0, 0},   {0, 0, 255, 0},     {255, 0, 255, 0},   {0, 255, 255, 0},   {255, 255, 255, 0},
 }};
 
-namespace {
-
-// The colours GetDIBits writes for 1 and 4 bits per pixel: black/white and the 16 VGA colours.
-// RGBQUAD order is blue, green, red.
-const std::array<RGBQUAD, 2> kMonochromeColours = {{{0, 0, 0, 0}, {255, 255, 255, 0}}};
-const std::array<RGBQUAD, 16> kVgaColours = {{
-    {0, 0, 0, 0},
-    {0, 0, 128, 0},
-    {0, 128, 0, 0},
-    {0, 128, 128, 0},
-    {128, 0, 0, 0},
-    {128, 0, 128, 0},
-    {128, 128, 0, 0},
-    {192, 192, 192, 0},
-    {128, 128, 128, 0},
-    {0, 0, 255, 0},
-    {0, 255, 0, 0},
-    {0, 255, 255, 0},
-    {255, 0, 0, 0},
-    {255, 0, 255, 0},
-    {255, 255, 0, 0},
-    {255, 255, 255, 0},
-}};
-
-} // namespace
-
 // Halftone palette layout:
 //   0-9      the first ten static colours
 //   10-225   the 6 x 6 x 6 colour cube, levels 0, 51, 102, 153, 204, 255 per channel;
@@ -71,14 +45,18 @@ const std::array<PALETTEENTRY, 256>& HalftoneColours() {
     return colours;
 }
 
+// Black and white are the first and last static colours, the VGA colours the first eight and the last
+// eight.
 void StandardColours(int bitsPerPixel, RGBQUAD* colours) {
+    const auto quad = [](const PALETTEENTRY& e) { return RGBQUAD{e.peBlue, e.peGreen, e.peRed, 0}; };
     if (bitsPerPixel == 1) {
-        std::copy(kMonochromeColours.begin(), kMonochromeColours.end(), colours);
+        colours[0] = quad(kStaticColours[0]);
+        colours[1] = quad(kStaticColours[19]);
     } else if (bitsPerPixel == 4) {
-        std::copy(kVgaColours.begin(), kVgaColours.end(), colours);
+        for (std::size_t i = 0; i < 16; ++i)
+            colours[i] = quad(kStaticColours[i < 8 ? i : i + 4]);
     } else {
-        for (const PALETTEENTRY& entry : HalftoneColours())
-            *colours++ = {entry.peBlue, entry.peGreen, entry.peRed, 0};
+        std::transform(HalftoneColours().begin(), HalftoneColours().end(), colours, quad);
     }
 }
 

@@ -9,6 +9,19 @@
 #include "platform/pixels_internal.h"
 
 namespace pixels {
+namespace {
+
+// A packed true-colour value as a colour.
+COLORREF Unpack(std::uint32_t v) {
+    return RGB(static_cast<BYTE>(v >> 16), static_cast<BYTE>(v >> 8), static_cast<BYTE>(v));
+}
+
+// Rec. 601 luminance at or above half intensity counts as white (1).
+std::uint32_t Luminance(int r, int g, int b) {
+    return 299 * r + 587 * g + 114 * b >= 128000 ? 1 : 0;
+}
+
+} // namespace
 
 BITMAPINFOHEADER ReadHeader(const BITMAPINFO* info) {
     BITMAPINFOHEADER header;

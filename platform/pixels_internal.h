@@ -93,9 +93,6 @@ inline std::uint32_t Pack(COLORREF c) {
     return static_cast<std::uint32_t>(GetBValue(c)) | static_cast<std::uint32_t>(GetGValue(c)) << 8 |
            static_cast<std::uint32_t>(GetRValue(c)) << 16;
 }
-inline COLORREF Unpack(std::uint32_t v) {
-    return RGB(static_cast<BYTE>(v >> 16), static_cast<BYTE>(v >> 8), static_cast<BYTE>(v));
-}
 inline COLORREF ColourOf(const RGBQUAD& q) {
     return RGB(q.rgbRed, q.rgbGreen, q.rgbBlue);
 }
@@ -153,11 +150,6 @@ void Store(BYTE* row, std::size_t x, std::uint32_t v) {
 // (the nearest table entry for 8 bits per pixel or fewer). Coordinates must be inside the plane.
 COLORREF ReadColour(const Plane& plane, int x, int y);
 COLORREF WriteColour(const Plane& plane, int x, int y, COLORREF colour);
-
-// Rec. 601 luminance at or above half intensity counts as white (1).
-inline std::uint32_t Luminance(int r, int g, int b) {
-    return 299 * r + 587 * g + 114 * b >= 128000 ? 1 : 0;
-}
 
 // Memo of the indexed value of true colours (packed) reaching an indexed format: 4096 slots, enough
 // for the colour variety of typical artwork while staying small.

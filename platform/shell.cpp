@@ -26,14 +26,6 @@ HINSTANCE Result(int code) {
     return reinterpret_cast<HINSTANCE>(static_cast<std::intptr_t>(code));
 }
 
-bool IsSeparator(char c) {
-    return c == '\\' || c == '/';
-}
-
-char AsciiLower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 bool HasExtension(const std::string& path, const char* extension) {
     const std::size_t length = std::strlen(extension);
     if (path.size() < length) return false;

@@ -250,18 +250,13 @@ BOOL ExtTextOutA(HDC hdc, int x, int y, UINT options, const RECT* rect, const ch
             pen += dx ? dx[i] : glyph.advance;
         }
         const LOGFONTA& description = dc->font->description;
-        if (description.lfUnderline && count > 0) {
-            const std::int64_t line = baseline + metrics.underlineOffset;
-            painter.fill(plane,
-                         Intersect(clip, {left, line, left + width, line + metrics.underlineThickness}),
-                         colour);
-        }
-        if (description.lfStrikeOut && count > 0) {
-            const std::int64_t line = baseline + metrics.strikeOutOffset;
-            painter.fill(plane,
-                         Intersect(clip, {left, line, left + width, line + metrics.strikeOutThickness}),
-                         colour);
-        }
+        // Underline and strike-out: a bar of the font's thickness at its offset from the baseline.
+        const auto bar = [&](int offset, int thickness) {
+            const std::int64_t line = baseline + offset;
+            painter.fill(plane, Intersect(clip, {left, line, left + width, line + thickness}), colour);
+        };
+        if (description.lfUnderline && count > 0) bar(metrics.underlineOffset, metrics.underlineThickness);
+        if (description.lfStrikeOut && count > 0) bar(metrics.strikeOutOffset, metrics.strikeOutThickness);
         return TRUE;
     });
 }

@@ -54,7 +54,6 @@ struct TEXTMETRICA {
     BYTE tmCharSet;
 };
 
-constexpr LONG FW_DONTCARE = 0;
 constexpr LONG FW_NORMAL = 400;
 constexpr LONG FW_SEMIBOLD = 600;
 constexpr LONG FW_BOLD = 700;
@@ -62,11 +61,7 @@ constexpr LONG FW_BOLD = 700;
 constexpr BYTE ANSI_CHARSET = 0;
 constexpr BYTE DEFAULT_CHARSET = 1;
 
-constexpr BYTE OUT_DEFAULT_PRECIS = 0;
-constexpr BYTE CLIP_DEFAULT_PRECIS = 0;
 constexpr BYTE DEFAULT_QUALITY = 0;
-constexpr BYTE ANTIALIASED_QUALITY = 4;
-constexpr BYTE DEFAULT_PITCH = 0;
 
 // Background modes: TRANSPARENT leaves the pixels behind the text alone, OPAQUE (the default)
 // fills the text cell with the background colour first.

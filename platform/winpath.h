@@ -7,6 +7,14 @@
 #include <optional>
 #include <string>
 
+// Either separator, and ASCII lower case (other characters as they are), for code that reads paths.
+inline bool IsSeparator(char c) {
+    return c == '\\' || c == '/';
+}
+inline char AsciiLower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
 // The Windows form of a Unix path: absolute paths get drive Z:, every '/' becomes '\'.
 std::string ToWindowsPath(const std::string& unixPath);
 

@@ -36,6 +36,17 @@ void BlendColourPlain(u8* target, const u8* pixels, const u8* alpha, const std::
     }
 }
 
+// Four packed blue-green-red pixels (12 bytes from p) as pixels 0 and 1 in q0, 2 and 3 in q1, each
+// blue, green, red, 0.
+inline void ExpandFour(const u8* p, std::uint64_t& q0, std::uint64_t& q1) {
+    std::uint64_t lo;
+    std::uint32_t hi;
+    std::memcpy(&lo, p, 8);
+    std::memcpy(&hi, p + 8, 4);
+    q0 = (lo & 0xFFFFFF) | (((lo >> 24) & 0xFFFFFF) << 32);
+    q1 = (lo >> 48) | (std::uint64_t{hi & 0xFF} << 16) | (std::uint64_t{hi >> 8} << 32);
+}
+
 #if defined(__SSE2__)
 // Four pixels at a time: groups that are all transparent are skipped and groups that are all
 // opaque copied; the others blend in 16-bit lanes (the rule is exact at both ends, so no pixel
@@ -55,12 +66,7 @@ void BlendColourSse2(u8* target, const u8* pixels, const u8* alpha, const std::i
         if constexpr (Unscaled) {
             std::memcpy(&a4, alpha + x, 4);
             if (a4 == 0) continue;
-            std::uint64_t lo;
-            std::uint32_t hi;
-            std::memcpy(&lo, pixels + 3 * x, 8);
-            std::memcpy(&hi, pixels + 3 * x + 8, 4);
-            q0 = (lo & 0xFFFFFF) | (((lo >> 24) & 0xFFFFFF) << 32);
-            q1 = (lo >> 48) | (std::uint64_t{hi & 0xFF} << 16) | (std::uint64_t{hi >> 8} << 32);
+            ExpandFour(pixels + 3 * x, q0, q1);
         } else {
             const std::int32_t c[4] = {columns[x], columns[x + 1], columns[x + 2], columns[x + 3]};
             a4 = alpha[c[0]] | (alpha[c[1]] << 8) | (alpha[c[2]] << 16) | (std::uint32_t{alpha[c[3]]} << 24);
@@ -116,22 +122,14 @@ __attribute__((target("avx2"))) void BlendColourAvx2(u8* target, const u8* pixel
     const __m256i full = _mm256_set1_epi16(255);
     const __m256i colourLanes = _mm256_set_epi16(0, -1, -1, -1, 0, -1, -1, -1, 0, -1, -1, -1, 0, -1, -1, -1);
     const __m256i fourthBytes = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
-    auto expand = [](const u8* p, std::uint64_t& q0, std::uint64_t& q1) {
-        std::uint64_t lo;
-        std::uint32_t hi;
-        std::memcpy(&lo, p, 8);
-        std::memcpy(&hi, p + 8, 4);
-        q0 = (lo & 0xFFFFFF) | (((lo >> 24) & 0xFFFFFF) << 32);
-        q1 = (lo >> 48) | (std::uint64_t{hi & 0xFF} << 16) | (std::uint64_t{hi >> 8} << 32);
-    };
     for (; x + 8 <= width; x += 8) {
         u8* out = target + 4 * std::ptrdiff_t(x);
         std::uint64_t a8;
         std::memcpy(&a8, alpha + x, 8);
         if (a8 == 0) continue;
         std::uint64_t q0, q1, q2, q3;
-        expand(pixels + 3 * x, q0, q1);
-        expand(pixels + 3 * x + 12, q2, q3);
+        ExpandFour(pixels + 3 * x, q0, q1);
+        ExpandFour(pixels + 3 * x + 12, q2, q3);
         const __m256i source = _mm256_set_epi64x(static_cast<long long>(q3), static_cast<long long>(q2),
                                                  static_cast<long long>(q1), static_cast<long long>(q0));
         const __m256i dst = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(out));

@@ -33,13 +33,10 @@ bool TChunkClass::InheritsFrom(const TChunkClass& other) const {
 }
 
 constinit const TChunkClass TChunk::Class{"TChunk", nullptr, &TChunk::Create};
-constinit const TChunkClass TChunkIEND::Class{"TChunkIEND", &TChunk::Class, &TChunkIEND::Create};
+VORLANTH_DEFINE_CHUNK_CLASS(TChunkIEND, TChunk)
 
 TChunk* TChunk::Create(TPNGObject* owner) {
     return new TChunk(owner, Class);
-}
-TChunk* TChunkIEND::Create(TPNGObject* owner) {
-    return new TChunkIEND(owner);
 }
 
 // ---- base chunk ----

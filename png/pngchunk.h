@@ -87,8 +87,9 @@ const TChunkClass* RegisteredChunkClass(std::uint32_t index);
 // first zero byte), or a plain TChunk; its TypeCode is the four bytes given.
 std::unique_ptr<TChunk> CreateChunkForType(TPNGObject* owner, const TChunkTypeCode& typeCode);
 
-// Declares the class value, the class query and the virtual constructor of a chunk class.
-#define VORLANTH_CHUNK_CLASS(Name)                                                                           \
+// Declares the class value, the class query, the virtual constructor and the constructor of a chunk
+// class deriving from Base.
+#define VORLANTH_CHUNK_CLASS(Name, Base)                                                                     \
 public:                                                                                                      \
     static const TChunkClass Class;                                                                          \
     const TChunkClass& ClassType() const override {                                                          \
@@ -97,12 +98,18 @@ public:                                                                         
                                                                                                              \
 protected:                                                                                                   \
     static TChunk* Create(TPNGObject* owner);                                                                \
+    explicit Name(TPNGObject* owner) : Base(owner, Class) {}                                                 \
                                                                                                              \
 private:
 
+// Defines the class value and the virtual constructor of a class declared with VORLANTH_CHUNK_CLASS.
+#define VORLANTH_DEFINE_CHUNK_CLASS(Name, Base)                                                              \
+    constinit const TChunkClass Name::Class{#Name, &Base::Class, &Name::Create};                             \
+    TChunk* Name::Create(TPNGObject* owner) {                                                                \
+        return new Name(owner);                                                                              \
+    }
+
 // The end chunk adds nothing.
 class TChunkIEND : public TChunk {
-    VORLANTH_CHUNK_CLASS(TChunkIEND)
-protected:
-    explicit TChunkIEND(TPNGObject* owner) : TChunk(owner, Class) {}
+    VORLANTH_CHUNK_CLASS(TChunkIEND, TChunk)
 };

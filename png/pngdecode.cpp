@@ -15,10 +15,7 @@
 #include "png/pngzlib.h"
 #include "toolkit/core/stream.h"
 
-constinit const TChunkClass TChunkIDAT::Class{"TChunkIDAT", &TChunk::Class, &TChunkIDAT::Create};
-TChunk* TChunkIDAT::Create(TPNGObject* owner) {
-    return new TChunkIDAT(owner);
-}
+VORLANTH_DEFINE_CHUNK_CLASS(TChunkIDAT, TChunk)
 
 namespace {
 

@@ -105,12 +105,13 @@ void BlendPaletteRow(u8* target, const u8* pixels, const TPaletteAlpha& table, c
     }
 }
 
-} // namespace
-
+// Swaps Left and Right when Right is less, then Top and Bottom when Bottom is less.
 void NormalizeRect(TRect& rect) {
     if (rect.Right < rect.Left) std::swap(rect.Left, rect.Right);
     if (rect.Bottom < rect.Top) std::swap(rect.Top, rect.Bottom);
 }
+
+} // namespace
 
 TPNGTransparencyKind TPNGObject::TransparencyKind() const {
     const TChunkIHDR& header = HeaderChunk();

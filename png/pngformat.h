@@ -3,6 +3,7 @@
 // or a palette, or how many channels it has, asks the descriptor here instead of a switch of its own.
 #pragma once
 
+#include <bit>
 #include <cstdint>
 
 enum TPngColorType : std::uint8_t {
@@ -50,16 +51,11 @@ constexpr bool HasPaletteObject(std::uint8_t colorType) {
     return colorType == pctGray || colorType == pctPalette;
 }
 
-// Whether the format allows the bit depth for the colour type.
+// Whether the format allows the bit depth for the colour type: a power of two whose bit is set in
+// the type's mask.
 constexpr bool IsAllowedDepth(std::uint8_t colorType, std::uint8_t bitDepth) {
-    switch (bitDepth) {
-    case 1: return (ColorTypeInfo(colorType).DepthMask & 1) != 0;
-    case 2: return (ColorTypeInfo(colorType).DepthMask & 2) != 0;
-    case 4: return (ColorTypeInfo(colorType).DepthMask & 4) != 0;
-    case 8: return (ColorTypeInfo(colorType).DepthMask & 8) != 0;
-    case 16: return (ColorTypeInfo(colorType).DepthMask & 16) != 0;
-    default: return false;
-    }
+    return std::has_single_bit(bitDepth) &&
+           ((ColorTypeInfo(colorType).DepthMask >> std::countr_zero(bitDepth)) & 1) != 0;
 }
 
 // Bits one pixel takes in a PNG row; 0 for a pair the format does not allow.

@@ -9,10 +9,7 @@
 #include "png/pngobject.h"
 #include "toolkit/core/stream.h"
 
-constinit const TChunkClass TChunkIHDR::Class{"TChunkIHDR", &TChunk::Class, &TChunkIHDR::Create};
-TChunk* TChunkIHDR::Create(TPNGObject* owner) {
-    return new TChunkIHDR(owner);
-}
+VORLANTH_DEFINE_CHUNK_CLASS(TChunkIHDR, TChunk)
 
 TChunkIHDR::~TChunkIHDR() {
     Replace(TImageMemory{});

@@ -23,7 +23,7 @@ struct TPNGHeaderRecord {
 static_assert(sizeof(TPNGHeaderRecord) == 13);
 
 class TChunkIHDR : public TChunk {
-    VORLANTH_CHUNK_CLASS(TChunkIHDR)
+    VORLANTH_CHUNK_CLASS(TChunkIHDR, TChunk)
 public:
     ~TChunkIHDR() override;
 
@@ -67,9 +67,6 @@ public:
 
     TPNGHeaderRecord Record() const;
     void SetRecord(const TPNGHeaderRecord& record);
-
-protected:
-    explicit TChunkIHDR(TPNGObject* owner) : TChunk(owner, Class) {}
 
 private:
     // Zero-filled memory for a header record, gray ramps through the owner's decode gamma.

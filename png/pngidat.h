@@ -41,14 +41,11 @@ inline std::uint8_t PaethPredictor(int a, int b, int c) {
 }
 
 class TChunkIDAT : public TChunk {
-    VORLANTH_CHUNK_CLASS(TChunkIDAT)
+    VORLANTH_CHUNK_CLASS(TChunkIDAT, TChunk)
 public:
     // Decodes this and the directly following IDAT chunks into the image memory.
     bool ReadBody(TStream& stream, const TChunkTypeCode& typeCode, std::int32_t length) override;
     // Encodes the image memory with the owner's settings (interlacing, allowed filters, compression
     // level, data bytes per chunk) and writes it as IDAT chunks.
     bool WriteChunk(TStream& stream) override;
-
-protected:
-    explicit TChunkIDAT(TPNGObject* owner) : TChunk(owner, Class) {}
 };

@@ -23,6 +23,16 @@ H Checked(H handle) {
     return handle;
 }
 
+// Copies the palette's entries into the colour table (keeping each entry's fourth byte); returns how
+// many there were.
+UINT ReadEntries(HPALETTE palette, RGBQUAD* table) {
+    PALETTEENTRY entries[256] = {};
+    const UINT read = GetPaletteEntries(palette, 0, 256, entries);
+    for (UINT i = 0; i < read; ++i)
+        table[i] = RGBQUAD{entries[i].peBlue, entries[i].peGreen, entries[i].peRed, table[i].rgbReserved};
+    return read;
+}
+
 } // namespace
 
 HPALETTE CreatePaletteFrom(const TLogPalette256& record) {
@@ -103,10 +113,7 @@ TImageMemory TImageMemory::Create(std::uint32_t width, std::uint32_t height, std
         ResizePalette(palette, entries);
         SelectPalette(dc, palette, FALSE);
         RealizePalette(dc);
-        PALETTEENTRY colours[256] = {};
-        const UINT read = GetPaletteEntries(palette, 0, 256, colours);
-        for (UINT i = 0; i < read; ++i)
-            m.FInfo.ColorTable[i] = RGBQUAD{colours[i].peBlue, colours[i].peGreen, colours[i].peRed, 0};
+        ReadEntries(palette, m.FInfo.ColorTable);
         m.FInfo.Header.biClrUsed = entries;
     }
     m.MakeSection();
@@ -198,13 +205,7 @@ void TImageMemory::PaletteFromColorTable(std::uint32_t n) {
 }
 
 void TImageMemory::InstallPalette(HPALETTE palette) {
-    PALETTEENTRY entries[256] = {};
-    const UINT read = GetPaletteEntries(palette, 0, 256, entries);
-    for (UINT i = 0; i < read; ++i) {
-        FInfo.ColorTable[i].rgbBlue = entries[i].peBlue;
-        FInfo.ColorTable[i].rgbGreen = entries[i].peGreen;
-        FInfo.ColorTable[i].rgbRed = entries[i].peRed;
-    }
+    const UINT read = ReadEntries(palette, FInfo.ColorTable);
     FInfo.Header.biClrUsed = read;
     if (FDC != nullptr) {
         // The section's own colour table follows, so that copies of the bitmap show these colours.

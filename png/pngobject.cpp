@@ -21,10 +21,6 @@ std::unique_ptr<TGraphic> CreatePngObject() {
     return std::make_unique<TPNGObject>();
 }
 
-void SetIdentity(TGammaTable& table) {
-    std::iota(table.begin(), table.end(), std::uint8_t{0});
-}
-
 constexpr TChunkTypeCode TypeOf(const char (&text)[5]) {
     return {static_cast<std::uint8_t>(text[0]), static_cast<std::uint8_t>(text[1]),
             static_cast<std::uint8_t>(text[2]), static_cast<std::uint8_t>(text[3])};
@@ -40,8 +36,7 @@ std::int32_t PngRowBytes(std::int32_t pixels, std::uint8_t colorType, std::uint8
 
 TPNGObject::TPNGObject()
     : FWorkCanvas(std::make_unique<TCanvas>()), FChunks(std::make_unique<TPNGList>(this)) {
-    SetIdentity(EncodeGamma);
-    SetIdentity(DecodeGamma);
+    ClearChunks(); // identity gamma tables
 }
 
 TPNGObject::~TPNGObject() {
@@ -49,8 +44,8 @@ TPNGObject::~TPNGObject() {
 }
 
 void TPNGObject::ClearChunks() {
-    SetIdentity(EncodeGamma);
-    SetIdentity(DecodeGamma);
+    std::iota(EncodeGamma.begin(), EncodeGamma.end(), std::uint8_t{0});
+    std::iota(DecodeGamma.begin(), DecodeGamma.end(), std::uint8_t{0});
     FChunks->Clear();
 }
 

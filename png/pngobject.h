@@ -122,9 +122,6 @@ private:
 // an unknown colour type.
 std::int32_t PngRowBytes(std::int32_t pixels, std::uint8_t colorType, std::uint8_t bitDepth);
 
-// Swaps Left and Right when Right is less, then Top and Bottom when Bottom is less.
-void NormalizeRect(TRect& rect);
-
 // The eight bytes that start every PNG stream.
 inline constexpr std::array<std::uint8_t, 8> PngSignature = {137, 80, 78, 71, 13, 10, 26, 10};
 

@@ -11,17 +11,14 @@
 #include "png/pnglang.h"
 #include "png/pngobject.h"
 
-constinit const TChunkClass TChunkPLTE::Class{"TChunkPLTE", &TChunk::Class, &TChunkPLTE::Create};
-constinit const TChunkClass TChunktRNS::Class{"TChunktRNS", &TChunk::Class, &TChunktRNS::Create};
+VORLANTH_DEFINE_CHUNK_CLASS(TChunkPLTE, TChunk)
+VORLANTH_DEFINE_CHUNK_CLASS(TChunktRNS, TChunk)
 constinit const TChunkClass TChunkgAMA::Class{"TChunkgAMA", &TChunk::Class, &TChunkgAMA::Create};
-TChunk* TChunkPLTE::Create(TPNGObject* owner) {
-    return new TChunkPLTE(owner);
-}
-TChunk* TChunktRNS::Create(TPNGObject* owner) {
-    return new TChunktRNS(owner);
-}
+// A new gamma chunk holds the value 1.
 TChunk* TChunkgAMA::Create(TPNGObject* owner) {
-    return new TChunkgAMA(owner);
+    std::unique_ptr<TChunkgAMA> chunk(new TChunkgAMA(owner));
+    chunk->SetGammaValue(1);
+    return chunk.release();
 }
 
 // ---- gamma ----
@@ -44,10 +41,6 @@ void BuildGammaTables(std::uint32_t gammaValue, TGammaTable& decode, TGammaTable
         decode[static_cast<std::size_t>(i)] = v;
         encode[v] = static_cast<std::uint8_t>(i);
     }
-}
-
-TChunkgAMA::TChunkgAMA(TPNGObject* owner) : TChunk(owner, Class) {
-    SetGammaValue(1);
 }
 
 std::uint32_t TChunkgAMA::GammaValue() {

@@ -11,7 +11,7 @@
 void BuildGammaTables(std::uint32_t gammaValue, TGammaTable& decode, TGammaTable& encode);
 
 class TChunkPLTE : public TChunk {
-    VORLANTH_CHUNK_CLASS(TChunkPLTE)
+    VORLANTH_CHUNK_CLASS(TChunkPLTE, TChunk)
 public:
     bool ReadBody(TStream& stream, const TChunkTypeCode& typeCode, std::int32_t length) override;
     bool WriteChunk(TStream& stream) override;
@@ -21,13 +21,10 @@ public:
     std::uint32_t EntryAt(std::uint8_t index) const;
 
     std::int32_t EntryCount = 0;
-
-protected:
-    explicit TChunkPLTE(TPNGObject* owner) : TChunk(owner, Class) {}
 };
 
 class TChunktRNS : public TChunk {
-    VORLANTH_CHUNK_CLASS(TChunktRNS)
+    VORLANTH_CHUNK_CLASS(TChunktRNS, TChunk)
 public:
     bool ReadBody(TStream& stream, const TChunkTypeCode& typeCode, std::int32_t length) override;
     bool WriteChunk(TStream& stream) override;
@@ -39,13 +36,10 @@ public:
 
     std::uint8_t IsKeyColor = 0;
     std::uint8_t TransparencyData[256] = {};
-
-protected:
-    explicit TChunktRNS(TPNGObject* owner) : TChunk(owner, Class) {}
 };
 
 class TChunkgAMA : public TChunk {
-    VORLANTH_CHUNK_CLASS(TChunkgAMA)
+    VORLANTH_CHUNK_CLASS(TChunkgAMA, TChunk)
 public:
     bool ReadBody(TStream& stream, const TChunkTypeCode& typeCode, std::int32_t length) override;
     void AssignFrom(const TChunk& source) override;
@@ -54,7 +48,4 @@ public:
     // and the value reads as 1.
     std::uint32_t GammaValue();
     void SetGammaValue(std::uint32_t value);
-
-protected:
-    explicit TChunkgAMA(TPNGObject* owner);
 };

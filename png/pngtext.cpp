@@ -1,5 +1,6 @@
 #include "png/pngtext.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -7,22 +8,10 @@
 #include "png/pngobject.h"
 #include "png/pngzlib.h"
 
-constinit const TChunkClass TChunktIME::Class{"TChunktIME", &TChunk::Class, &TChunktIME::Create};
-constinit const TChunkClass TChunktEXt::Class{"TChunktEXt", &TChunk::Class, &TChunktEXt::Create};
-constinit const TChunkClass TChunkzTXt::Class{"TChunkzTXt", &TChunktEXt::Class, &TChunkzTXt::Create};
-constinit const TChunkClass TChunkpHYs::Class{"TChunkpHYs", &TChunk::Class, &TChunkpHYs::Create};
-TChunk* TChunktIME::Create(TPNGObject* owner) {
-    return new TChunktIME(owner);
-}
-TChunk* TChunktEXt::Create(TPNGObject* owner) {
-    return new TChunktEXt(owner);
-}
-TChunk* TChunkzTXt::Create(TPNGObject* owner) {
-    return new TChunkzTXt(owner);
-}
-TChunk* TChunkpHYs::Create(TPNGObject* owner) {
-    return new TChunkpHYs(owner);
-}
+VORLANTH_DEFINE_CHUNK_CLASS(TChunktIME, TChunk)
+VORLANTH_DEFINE_CHUNK_CLASS(TChunktEXt, TChunk)
+VORLANTH_DEFINE_CHUNK_CLASS(TChunkzTXt, TChunktEXt)
+VORLANTH_DEFINE_CHUNK_CLASS(TChunkpHYs, TChunk)
 
 namespace {
 
@@ -115,12 +104,8 @@ bool TChunktEXt::ReadBody(TStream& stream, const TChunkTypeCode& typeCode, std::
     if (result && length >= 3) {
         const std::int32_t keyword = KeywordLength(Body(), length);
         Keyword.assign(reinterpret_cast<const char*>(Body()), static_cast<std::size_t>(keyword));
-        const std::int32_t textLength = length - keyword - 1;
-        if (textLength > 0)
-            Text.assign(reinterpret_cast<const char*>(Body()) + keyword + 1,
-                        static_cast<std::size_t>(textLength));
-        else
-            Text.clear();
+        const auto textLength = static_cast<std::size_t>(std::max(length - keyword - 1, 0));
+        Text.assign(reinterpret_cast<const char*>(Body()) + keyword + 1, textLength);
     }
     return result;
 }
@@ -143,9 +128,8 @@ void TChunktEXt::AssignFrom(const TChunk& source) {
 
 bool TChunkzTXt::ReadBody(TStream& stream, const TChunkTypeCode& typeCode, std::int32_t length) {
     const bool result = TChunktEXt::ReadBody(stream, typeCode, length);
-    if (result && length >= 4) {
+    if (result && length >= 4) { // the keyword is read as text's
         const std::int32_t keyword = KeywordLength(Body(), length);
-        Keyword.assign(reinterpret_cast<const char*>(Body()), static_cast<std::size_t>(keyword));
         Text.clear();
         const std::int32_t compressed = length - keyword - 2;
         if (keyword + 1 < length && Body()[keyword + 1] == 0 && compressed >= 0) {

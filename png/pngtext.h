@@ -13,7 +13,7 @@ void SetCompressedTextLimit(std::size_t bytes);
 std::size_t CompressedTextLimit();
 
 class TChunktIME : public TChunk {
-    VORLANTH_CHUNK_CLASS(TChunktIME)
+    VORLANTH_CHUNK_CLASS(TChunktIME, TChunk)
 public:
     bool ReadBody(TStream& stream, const TChunkTypeCode& typeCode, std::int32_t length) override;
     bool WriteChunk(TStream& stream) override;
@@ -25,13 +25,10 @@ public:
     std::uint8_t Hour = 0;
     std::uint8_t Minute = 0;
     std::uint8_t Second = 0;
-
-protected:
-    explicit TChunktIME(TPNGObject* owner) : TChunk(owner, Class) {}
 };
 
 class TChunktEXt : public TChunk {
-    VORLANTH_CHUNK_CLASS(TChunktEXt)
+    VORLANTH_CHUNK_CLASS(TChunktEXt, TChunk)
 public:
     bool ReadBody(TStream& stream, const TChunkTypeCode& typeCode, std::int32_t length) override;
     bool WriteChunk(TStream& stream) override;
@@ -41,22 +38,18 @@ public:
     std::string Text;
 
 protected:
-    explicit TChunktEXt(TPNGObject* owner) : TChunk(owner, Class) {}
     TChunktEXt(TPNGObject* owner, const TChunkClass& cls) : TChunk(owner, cls) {}
 };
 
 class TChunkzTXt : public TChunktEXt {
-    VORLANTH_CHUNK_CLASS(TChunkzTXt)
+    VORLANTH_CHUNK_CLASS(TChunkzTXt, TChunktEXt)
 public:
     bool ReadBody(TStream& stream, const TChunkTypeCode& typeCode, std::int32_t length) override;
     bool WriteChunk(TStream& stream) override;
-
-protected:
-    explicit TChunkzTXt(TPNGObject* owner) : TChunktEXt(owner, Class) {}
 };
 
 class TChunkpHYs : public TChunk {
-    VORLANTH_CHUNK_CLASS(TChunkpHYs)
+    VORLANTH_CHUNK_CLASS(TChunkpHYs, TChunk)
 public:
     bool ReadBody(TStream& stream, const TChunkTypeCode& typeCode, std::int32_t length) override;
     bool WriteChunk(TStream& stream) override;
@@ -65,7 +58,4 @@ public:
     std::uint32_t PixelsPerUnitX = 0;
     std::uint32_t PixelsPerUnitY = 0;
     std::uint8_t UnitSpecifier = 0;
-
-protected:
-    explicit TChunkpHYs(TPNGObject* owner) : TChunk(owner, Class) {}
 };

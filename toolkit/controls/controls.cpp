@@ -131,14 +131,6 @@ void TWinControl::SetTabStop(bool value) {
     Invalidate();
 }
 
-void TWinControl::SetFocus() {
-    if (Parent() != nullptr) Parent()->FocusControl(*this);
-}
-
-bool TWinControl::Focused() const {
-    return Parent() != nullptr && Parent()->ActiveControl() == this;
-}
-
 void TWinControl::Invalidate() {
     if (Parent() != nullptr) Parent()->WindowedControlChanged(*this);
 }

@@ -162,10 +162,6 @@ public:
     bool TabStop() const { return FTabStop; }
     void SetTabStop(bool value);
 
-    // Gives the control the keyboard focus (through the host, when the form is shown).
-    void SetFocus();
-    bool Focused() const;
-
     void Invalidate() override;
     bool ReadProperty(const std::string& name, const TFormValue& value, TReader& reader) override;
 

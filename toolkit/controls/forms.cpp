@@ -236,15 +236,6 @@ void TForm::WindowedControlChanged(TWinControl& control) {
     if (FPeer) FPeer->SyncControl(control);
 }
 
-void TForm::FocusControl(TWinControl& control) {
-    FActive = &control;
-    if (FPeer) FPeer->FocusControl(control);
-}
-
-TWinControl* TForm::ActiveControl() const {
-    return FPeer ? FPeer->FocusedControl() : FActive;
-}
-
 TGraphicControl* TForm::ControlAt(int x, int y, bool enabledOnly) const {
     for (auto it = FControls.rbegin(); it != FControls.rend(); ++it) {
         auto* c = dynamic_cast<TGraphicControl*>(it->get());
@@ -406,11 +397,6 @@ void TApplication::Initialize() {
 void TApplication::AdoptForm(std::unique_ptr<TForm> form) {
     if (FMainForm == nullptr) FMainForm = form.get();
     FForms.push_back(std::move(form));
-}
-
-void TApplication::SetTitle(const std::string& title) {
-    FTitle = title;
-    if (THost* host = Host()) host->SetApplicationTitle(title);
 }
 
 void TApplication::Run() {

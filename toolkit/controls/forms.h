@@ -83,7 +83,6 @@ public:
     // Raises OnShow, places the form (screen centring when Position asks for it), then shows it.
     void Show();
     void Hide();
-    bool Showing() const { return FShowing; }
     // Closes the form; closing the main form ends the application's message loop.
     void Close();
     // The window handle, once the host has made the window; null before.
@@ -91,14 +90,11 @@ public:
     TFormPeer* Peer() const { return FPeer.get(); }
 
     // The back buffer: a 32-bit top-down section of the client size.
-    HDC BufferDC() const { return FBufferDC; }
     const std::uint32_t* BufferBits() const { return FBufferBits; }
     // Repaints the area (client coordinates) into the back buffer and presents it, now.
     void RepaintArea(const TRect& area);
     // The windowed controls changed (added, moved, renamed, enabled...); the host follows.
     void WindowedControlChanged(TWinControl& control);
-    void FocusControl(TWinControl& control);
-    TWinControl* ActiveControl() const;
 
     // Mouse input in client coordinates, from the host or a test. Routes to the window-less
     // control under the pointer (or the one holding the capture), tracks which control the pointer
@@ -123,7 +119,6 @@ private:
     void PaintBuffer(const TRect& area);
     TGraphicControl* ControlAt(int x, int y, bool enabledOnly) const;
     void TrackPointer(int x, int y);
-    void ForgetControl(TControl* control);
 
     std::vector<std::unique_ptr<TControl>> FControls;
     std::string FCaption;
@@ -142,7 +137,6 @@ private:
     HGDIOBJ FBufferOld = nullptr;
     std::uint32_t* FBufferBits = nullptr;
 
-    TWinControl* FActive = nullptr; // the focus while there is no host
     TControl* FCapture = nullptr;
     TControl* FHover = nullptr;
     TControl* FClickTarget = nullptr;
@@ -188,7 +182,6 @@ public:
     // The text the system shows for the running program: by default the executable's name without
     // its extension, lower-cased after its first character.
     const std::string& Title() const { return FTitle; }
-    void SetTitle(const std::string& title);
     // The program's icon, as the bytes of an icon file (the icon resource "MAINICON" at start).
     const std::vector<std::uint8_t>& Icon() const { return FIcon; }
 

@@ -33,8 +33,6 @@ public:
     virtual void Present(const TRect& area) = 0;
     // A windowed control was added or changed (bounds, caption, visibility, enabled state, Tab order).
     virtual void SyncControl(TWinControl& control) = 0;
-    virtual void FocusControl(TWinControl& control) = 0;
-    virtual TWinControl* FocusedControl() const = 0;
 };
 
 class THost {

@@ -19,12 +19,12 @@ std::map<std::string, TControlClass>& ClassMap() {
 const TControlClass ImageClass{"TImage", [] { return std::unique_ptr<TControl>(new TImage); }};
 const TControlClass ButtonClass{"TButton", [] { return std::unique_ptr<TControl>(new TButton); }};
 
-// Colour names a description may use instead of numbers.
-struct TColorName {
+// Colour and character-set names a description may use instead of numbers.
+struct TNamedValue {
     const char* Name;
-    TColor Value;
+    std::int32_t Value;
 };
-constexpr TColorName kColorNames[] = {
+constexpr TNamedValue kColorNames[] = {
     {"clBlack", 0x000000},
     {"clMaroon", 0x000080},
     {"clGreen", 0x008000},
@@ -56,11 +56,7 @@ constexpr TColorName kColorNames[] = {
     {"clHighlightText", static_cast<TColor>(0x8000000E)},
 };
 
-struct TCharsetName {
-    const char* Name;
-    int Value;
-};
-constexpr TCharsetName kCharsetNames[] = {
+constexpr TNamedValue kCharsetNames[] = {
     {"ANSI_CHARSET", 0},          {"DEFAULT_CHARSET", 1},      {"SYMBOL_CHARSET", 2},
     {"SHIFTJIS_CHARSET", 128},    {"HANGEUL_CHARSET", 129},    {"GB2312_CHARSET", 134},
     {"CHINESEBIG5_CHARSET", 136}, {"OEM_CHARSET", 255},        {"JOHAB_CHARSET", 130},

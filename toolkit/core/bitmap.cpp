@@ -64,22 +64,13 @@ void PutU32(BYTE* p, std::uint32_t v) {
 
 // Reads exactly count bytes; a short stream means a truncated image.
 void ReadExact(TStream& stream, void* buffer, std::uint64_t count) {
-    auto* out = static_cast<BYTE*>(buffer);
-    while (count > 0) {
-        const auto n = static_cast<std::int32_t>(std::min<std::uint64_t>(count, std::uint64_t{1} << 30));
-        if (stream.Read(out, n) != n) InvalidBitmap();
-        out += n;
-        count -= static_cast<std::uint64_t>(n);
-    }
+    ForEachPiece(count, [&](std::uint64_t at, std::int32_t n) {
+        if (stream.Read(static_cast<BYTE*>(buffer) + at, n) != n) InvalidBitmap();
+    });
 }
 
 void WriteAll(TStream& stream, const BYTE* data, std::uint64_t count) {
-    while (count > 0) {
-        const auto n = static_cast<std::int32_t>(std::min<std::uint64_t>(count, std::uint64_t{1} << 30));
-        stream.WriteBuffer(data, n);
-        data += n;
-        count -= static_cast<std::uint64_t>(n);
-    }
+    ForEachPiece(count, [&](std::uint64_t at, std::int32_t n) { stream.WriteBuffer(data + at, n); });
 }
 
 // Deletes a GDI object on scope exit unless released.
@@ -375,10 +366,6 @@ void TBitmap::SetHandle(HBITMAP handle) {
     FState->handle = handle;
     if (old != nullptr) DeleteObject(old);
     FState->UpdateSize();
-}
-
-HBITMAP TBitmap::ReleaseHandle() {
-    return FState->Detach();
 }
 
 TCanvas& TBitmap::Canvas() {

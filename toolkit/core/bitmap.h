@@ -31,8 +31,6 @@ public:
     // one is deleted). The canvas draws on it.
     HBITMAP Handle() const;
     void SetHandle(HBITMAP handle);
-    // Gives up the handle without deleting it; the bitmap becomes empty.
-    HBITMAP ReleaseHandle();
     TCanvas& Canvas();
     HPALETTE PaletteHandle() const override;
     void SetPaletteHandle(HPALETTE palette) override; // the bitmap takes ownership

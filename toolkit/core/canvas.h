@@ -60,7 +60,6 @@ public:
 
     HDC Handle() const { return FHandle; }
     void SetHandle(HDC handle) { FHandle = handle; }
-    bool HandleAllocated() const { return FHandle != nullptr; }
 
     TBrush& Brush() { return FBrush; }
     TPen& Pen() { return FPen; }

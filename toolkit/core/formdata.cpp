@@ -224,48 +224,39 @@ bool StartsWith(std::span<const std::uint8_t> bytes, std::span<const std::uint8_
     return bytes.size() >= prefix.size() && std::equal(prefix.begin(), prefix.end(), bytes.begin());
 }
 
+// A value of the kind with the field that kind uses set.
+template <auto Field, class T>
+TFormValue ValueOf(TFormValueKind kind, T&& value) {
+    TFormValue v;
+    v.Kind = kind;
+    v.*Field = std::forward<T>(value);
+    return v;
+}
+
 } // namespace
 
 TFormValue TFormValue::FromInteger(std::int32_t value) {
-    TFormValue v;
-    v.Kind = TFormValueKind::Integer;
-    v.Integer = value;
-    return v;
+    return ValueOf<&TFormValue::Integer>(TFormValueKind::Integer, value);
 }
 
 TFormValue TFormValue::FromString(std::string value) {
-    TFormValue v;
-    v.Kind = TFormValueKind::String;
-    v.Text = std::move(value);
-    return v;
+    return ValueOf<&TFormValue::Text>(TFormValueKind::String, std::move(value));
 }
 
 TFormValue TFormValue::FromIdent(std::string value) {
-    TFormValue v;
-    v.Kind = TFormValueKind::Ident;
-    v.Text = std::move(value);
-    return v;
+    return ValueOf<&TFormValue::Text>(TFormValueKind::Ident, std::move(value));
 }
 
 TFormValue TFormValue::FromBoolean(bool value) {
-    TFormValue v;
-    v.Kind = TFormValueKind::Boolean;
-    v.Boolean = value;
-    return v;
+    return ValueOf<&TFormValue::Boolean>(TFormValueKind::Boolean, value);
 }
 
 TFormValue TFormValue::FromBinary(std::vector<std::uint8_t> value) {
-    TFormValue v;
-    v.Kind = TFormValueKind::Binary;
-    v.Bytes = std::move(value);
-    return v;
+    return ValueOf<&TFormValue::Bytes>(TFormValueKind::Binary, std::move(value));
 }
 
 TFormValue TFormValue::FromSet(std::vector<std::string> value) {
-    TFormValue v;
-    v.Kind = TFormValueKind::Set;
-    v.Names = std::move(value);
-    return v;
+    return ValueOf<&TFormValue::Names>(TFormValueKind::Set, std::move(value));
 }
 
 TFormObject ReadFormData(std::span<const std::uint8_t> bytes) {

@@ -119,23 +119,15 @@ void TMemoryStream::LoadFromFile(const std::string& fileName) {
     const std::int64_t size = file.Size();
     SetSize(0);
     SetSize(size);
-    std::int64_t done = 0;
-    while (done < size) {
-        const auto n = static_cast<std::int32_t>(std::min<std::int64_t>(size - done, 1 << 30));
-        file.ReadBuffer(FData + done, n);
-        done += n;
-    }
+    ForEachPiece(static_cast<std::uint64_t>(size),
+                 [&](std::uint64_t at, std::int32_t n) { file.ReadBuffer(FData + at, n); });
     FPosition = 0;
 }
 
 void TMemoryStream::SaveToFile(const std::string& fileName) {
     TFileStream file(fileName, fmCreate);
-    std::int64_t done = 0;
-    while (done < FDataSize) {
-        const auto n = static_cast<std::int32_t>(std::min<std::int64_t>(FDataSize - done, 1 << 30));
-        file.WriteBuffer(FData + done, n);
-        done += n;
-    }
+    ForEachPiece(static_cast<std::uint64_t>(FDataSize),
+                 [&](std::uint64_t at, std::int32_t n) { file.WriteBuffer(FData + at, n); });
 }
 
 // ---- file stream ----

@@ -34,6 +34,18 @@ public:
     std::int64_t CopyFrom(TStream& source, std::int64_t count);
 };
 
+// Calls move(offset, n) for consecutive pieces of count bytes, each small enough for the 32-bit
+// counts of Read and Write.
+template <class F>
+void ForEachPiece(std::uint64_t count, F move) {
+    constexpr std::uint64_t kPiece = std::uint64_t{1} << 30;
+    for (std::uint64_t done = 0; done < count;) {
+        const auto n = static_cast<std::int32_t>(count - done < kPiece ? count - done : kPiece);
+        move(done, n);
+        done += static_cast<std::uint64_t>(n);
+    }
+}
+
 // A read-only view over memory the caller keeps alive; writes return 0.
 class TCustomMemoryStream : public TStream {
 public:

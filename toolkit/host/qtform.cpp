@@ -212,13 +212,6 @@ void TQtFormPeer::FocusControl(TWinControl& control) {
     if (it != FButtons.end()) it->second->setFocus(Qt::OtherFocusReason);
 }
 
-TWinControl* TQtFormPeer::FocusedControl() const {
-    const QWidget* focus = FWidget->focusWidget();
-    for (const auto& [control, widget] : FButtons)
-        if (widget == focus) return control;
-    return nullptr;
-}
-
 QPushButton* TQtFormPeer::ButtonWidget(const TButton& button) const {
     const auto it = FButtons.find(const_cast<TButton*>(&button));
     return it == FButtons.end() ? nullptr : it->second;

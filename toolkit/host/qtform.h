@@ -41,8 +41,6 @@ public:
     void Hide() override;
     void Present(const TRect& area) override;
     void SyncControl(TWinControl& control) override;
-    void FocusControl(TWinControl& control) override;
-    TWinControl* FocusedControl() const override;
 
     QWidget* Widget() const { return FWidget; }
     QPushButton* ButtonWidget(const TButton& button) const;
@@ -51,6 +49,7 @@ public:
 
 private:
     void UpdateTabChain();
+    void FocusControl(TWinControl& control);
 
     TForm& FForm;
     TQtFormWidget* FWidget; // owned: deleted by the destructor

@@ -79,7 +79,3 @@ void TQtHost::SetApplicationIcon(const std::vector<std::uint8_t>& iconFile) {
     const QImage image = QImage::fromData(iconFile.data(), static_cast<int>(iconFile.size()), "ICO");
     if (!image.isNull()) QApplication::setWindowIcon(QIcon(QPixmap::fromImage(image)));
 }
-
-void TQtHost::ProcessEvents() {
-    QApplication::processEvents();
-}

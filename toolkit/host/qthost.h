@@ -26,9 +26,6 @@ public:
     void SetApplicationTitle(const std::string& title) override;
     void SetApplicationIcon(const std::vector<std::uint8_t>& iconFile) override;
 
-    // Lets events queued so far run (tests use it between simulated inputs).
-    void ProcessEvents();
-
 private:
     std::unique_ptr<QApplication> FApplication;
     std::unique_ptr<TQtClipboardBridge> FClipboard;
