@@ -10,6 +10,14 @@ function(vorlanth_embed_resource target name type file)
     get_filename_component(input "${file}" ABSOLUTE BASE_DIR "${CMAKE_CURRENT_SOURCE_DIR}")
     set(folder "${CMAKE_CURRENT_BINARY_DIR}/${target}_resources")
     file(MAKE_DIRECTORY "${folder}")
+    if(WIN32)
+        # On Windows the resource compiler links it as a real resource.
+        set(script "${folder}/${name}_${type}.rc")
+        file(WRITE "${script}" "${name} ${type} \"${input}\"\n")
+        set_source_files_properties("${script}" PROPERTIES OBJECT_DEPENDS "${input}")
+        target_sources(${target} PRIVATE "${script}")
+        return()
+    endif()
     set(output "${folder}/${name}_${type}.cpp")
     add_custom_command(
         OUTPUT "${output}"
@@ -32,12 +40,23 @@ function(vorlanth_compile_form target name textfile)
     set(folder "${CMAKE_CURRENT_BINARY_DIR}/${target}_resources")
     file(MAKE_DIRECTORY "${folder}")
     set(output "${folder}/${name}.bin")
-    add_custom_command(
-        OUTPUT "${output}"
-        COMMAND formc "${input}" "${output}" --depfile "${output}.d"
-        DEPENDS formc "${input}" ${arg_DEPENDS}
-        DEPFILE "${output}.d"
-        COMMENT "Compiling window description ${textfile}"
-        VERBATIM)
+    if(CMAKE_CROSSCOMPILING)
+        # formc runs under the emulator there and would name the pictures by Windows paths, which
+        # make cannot read: the DEPENDS list alone then says what the description is made of.
+        add_custom_command(
+            OUTPUT "${output}"
+            COMMAND formc "${input}" "${output}"
+            DEPENDS formc "${input}" ${arg_DEPENDS}
+            COMMENT "Compiling window description ${textfile}"
+            VERBATIM)
+    else()
+        add_custom_command(
+            OUTPUT "${output}"
+            COMMAND formc "${input}" "${output}" --depfile "${output}.d"
+            DEPENDS formc "${input}" ${arg_DEPENDS}
+            DEPFILE "${output}.d"
+            COMMENT "Compiling window description ${textfile}"
+            VERBATIM)
+    endif()
     vorlanth_embed_resource(${target} ${name} RCDATA "${output}")
 endfunction()

@@ -3,6 +3,8 @@
 
 #include "platform/wintypes.h"
 
+#ifndef _WIN32
+
 constexpr UINT CF_BITMAP = 2;
 constexpr UINT CF_PALETTE = 9;
 
@@ -19,3 +21,5 @@ BOOL IsClipboardFormatAvailable(UINT format);
 // Not a Windows call: the stand-in for a clipboard-update listener. The handler runs after
 // CloseClipboard whenever the content changed while the clipboard was open; null removes it.
 void SetClipboardUpdateHandler(void (*handler)(void* context), void* context);
+
+#endif // _WIN32

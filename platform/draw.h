@@ -9,6 +9,8 @@
 #include "platform/syscolors.h"
 #include "platform/wintypes.h"
 
+#ifndef _WIN32
+
 // Raster operations of block transfers.
 constexpr DWORD SRCCOPY = 0x00CC0020;     // source
 constexpr DWORD SRCPAINT = 0x00EE0086;    // destination OR source
@@ -121,3 +123,5 @@ BOOL GetViewportOrgEx(HDC hdc, POINT* origin);
 int IntersectClipRect(HDC hdc, int left, int top, int right, int bottom); // logical coordinates
 int SelectClipRgn(HDC hdc, void* region);                                 // null removes the clip
 int GetClipBox(HDC hdc, RECT* rect);                                      // logical coordinates
+
+#endif // _WIN32

@@ -4,6 +4,8 @@
 
 #include "platform/wintypes.h"
 
+#ifndef _WIN32
+
 // Device contexts. A memory device context starts with a 1 x 1 monochrome bitmap and the default
 // palette selected, as on Windows.
 HDC CreateCompatibleDC(HDC hdc);
@@ -21,11 +23,6 @@ BOOL DeleteObject(HGDIOBJ obj);
 // section limit below. *bits receives the address of the pixel data (null on failure).
 HBITMAP CreateDIBSection(HDC hdc, const BITMAPINFO* info, UINT usage, void** bits, HANDLE section,
                          DWORD offset);
-
-// The most pixel data, in bytes, that one bitmap section may hold (1 GiB by default). Not a
-// Windows call: the real platform has a limit of its own, this one can be set for tests and tools.
-void SetBitmapSectionLimit(std::size_t bytes);
-std::size_t BitmapSectionLimit();
 
 // Copies rows [start, start + lines) of a bitmap into bits in the format info describes (1, 4, 8,
 // 24 or 32 bits per pixel, bottom-up or top-down by the sign of biHeight), converting pixels when
@@ -58,14 +55,25 @@ HPALETTE SelectPalette(HDC hdc, HPALETTE palette, BOOL forceBackground);
 // A memory device context has no hardware palette: returns the number of entries of the selected
 // palette.
 UINT RealizePalette(HDC hdc);
+// The stock object number of the default palette (GetStockObject, draw.h).
+constexpr int DEFAULT_PALETTE = 15;
 // The default palette that a new device context holds (the twenty static colours); never deleted.
 HPALETTE GetStockPalette();
 
 constexpr COLORREF CLR_INVALID = 0xFFFFFFFFu;
 
+#endif // _WIN32
+
+// The most pixel data, in bytes, that one bitmap section may hold (1 GiB by default). Not a
+// Windows call: the real platform has a limit of its own, this one can be set for tests and tools.
+void SetBitmapSectionLimit(std::size_t bytes);
+std::size_t BitmapSectionLimit();
+
 // Live device contexts, bitmaps, palettes, brushes, pens and fonts (stock objects not counted). Not a Windows
 // call: tests use it to show that nothing is left behind.
 std::size_t GdiObjectCount();
+
+#ifndef _WIN32
 
 // Platform-internal views used by other stand-ins (block transfers, text); not Windows calls.
 struct DibView {
@@ -80,3 +88,5 @@ struct DibView {
 // The bitmap currently selected into a device context; false when none or not a known context.
 bool GetSelectedDib(HDC hdc, DibView& view);
 bool GetDibView(HBITMAP bitmap, DibView& view);
+
+#endif // _WIN32

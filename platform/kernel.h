@@ -3,6 +3,8 @@
 
 #include "platform/wintypes.h"
 
+#ifndef _WIN32
+
 // a x b / c, rounded to the nearest integer with halves away from zero; -1 when c is 0 or the
 // result does not fit in 32 bits.
 int MulDiv(int a, int b, int c);
@@ -12,3 +14,5 @@ int MulDiv(int a, int b, int c);
 // characters copied; when the path does not fit, the buffer holds its first size - 1 characters
 // and the result is size. 0 on failure.
 DWORD GetModuleFileNameA(HMODULE module, char* buffer, DWORD size);
+
+#endif // _WIN32

@@ -4,6 +4,8 @@
 
 #include "platform/wintypes.h"
 
+#ifndef _WIN32
+
 // Pen styles. Only solid and null pens exist; the patterned styles draw solid.
 constexpr int PS_SOLID = 0;
 constexpr int PS_DASH = 1;
@@ -60,3 +62,5 @@ constexpr UINT BF_ADJUST = 0x2000;
 // COLOR_BTNFACE; BF_ADJUST shrinks rect by the borders drawn. When a border has both its raised and
 // sunken bit, it is raised.
 BOOL DrawEdge(HDC hdc, RECT* rect, UINT edge, UINT flags);
+
+#endif // _WIN32

@@ -13,6 +13,8 @@
 
 #include "platform/wintypes.h"
 
+#ifndef _WIN32
+
 struct HRSRC__;
 using HRSRC = HRSRC__*;
 using HGLOBAL = HANDLE;
@@ -37,3 +39,5 @@ HGLOBAL LoadResource(HMODULE module, HRSRC resource);
 DWORD SizeofResource(HMODULE module, HRSRC resource);
 // The first byte of the data; null for a null handle. The data is read-only.
 void* LockResource(HGLOBAL data);
+
+#endif // _WIN32

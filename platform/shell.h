@@ -6,6 +6,12 @@
 
 #include "platform/wintypes.h"
 
+#ifdef _WIN32
+#include <shellapi.h>
+#endif
+
+#ifndef _WIN32
+
 // Show commands. There is no window system below the platform to honour them; they are accepted
 // and passed over.
 constexpr int SW_HIDE = 0;
@@ -37,3 +43,5 @@ HINSTANCE ShellExecuteA(HWND owner, const char* verb, const char* file, const ch
 // quotes group, "" inside quotes is a quote, 2n backslashes before a quote are n backslashes and
 // the quote counts, 2n+1 are n backslashes and a literal quote, other backslashes are literal).
 std::vector<std::string> SplitCommandLine(const char* commandLine);
+
+#endif // _WIN32

@@ -3,6 +3,8 @@
 
 #include "platform/wintypes.h"
 
+#ifndef _WIN32
+
 // System colours with the usual Windows defaults (COLOR_WINDOW white, COLOR_BTNFACE 0xF0F0F0 and so
 // on); 0 for an unknown index.
 constexpr int COLOR_SCROLLBAR = 0;
@@ -36,3 +38,5 @@ constexpr int COLOR_GRADIENTINACTIVECAPTION = 28;
 constexpr int COLOR_MENUHILIGHT = 29;
 constexpr int COLOR_MENUBAR = 30;
 DWORD GetSysColor(int index);
+
+#endif // _WIN32

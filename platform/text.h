@@ -7,6 +7,8 @@
 
 #include "platform/wintypes.h"
 
+#ifndef _WIN32
+
 constexpr int LF_FACESIZE = 32;
 
 // A logical font. Heights: negative is the character (em) height in pixels, positive the cell
@@ -71,9 +73,8 @@ constexpr int OPAQUE = 2;
 constexpr UINT ETO_OPAQUE = 0x0002;
 constexpr UINT ETO_CLIPPED = 0x0004;
 
-// Stock objects beyond the brushes of draw.h. The default GUI font (Tahoma, -11, normal) is
-// selected into every new context; stock objects are never deleted.
-constexpr int DEFAULT_PALETTE = 15;
+// The stock font beyond the brushes of draw.h and the palette of gdi.h: the default GUI font
+// (Tahoma, -11, normal) is selected into every new context; stock objects are never deleted.
 constexpr int DEFAULT_GUI_FONT = 17;
 
 // Fails (null) for a null record. SelectObject, DeleteObject and GetObjectA (a LOGFONTA) take the
@@ -101,3 +102,5 @@ BOOL ExtTextOutA(HDC hdc, int x, int y, UINT options, const RECT* rect, const ch
 // when the face itself is missing), so that a host can load the same file into its own font
 // database. Empty when no font is installed at all.
 std::string FontFileFor(const char* faceName, bool bold, bool italic);
+
+#endif // _WIN32

@@ -1,9 +1,20 @@
 // Basic Windows-style types, constants and records shared by every platform stand-in.
-// Code above the platform reads like Windows code; these are the names it expects.
+// Code above the platform reads like Windows code; these are the names it expects. On Windows they
+// are the real ones from <windows.h>.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+
+#ifdef _WIN32
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#else
 
 using BYTE = std::uint8_t;
 using WORD = std::uint16_t;
@@ -161,3 +172,5 @@ constexpr DWORD BI_RLE8 = 1;
 constexpr DWORD BI_RLE4 = 2;
 constexpr DWORD BI_BITFIELDS = 3;
 constexpr UINT GDI_ERROR = 0xFFFFFFFFu;
+
+#endif // _WIN32

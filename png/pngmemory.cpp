@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/draw.h"
 #include "platform/faults.h"
 #include "platform/gdi.h"
 #include "platform/kernel.h"
@@ -212,7 +213,9 @@ void TImageMemory::InstallPalette(HPALETTE palette) {
         if (read > 0) SetDIBColorTable(FDC.get(), 0, read, FInfo.ColorTable);
         // Without a palette the device context falls back to the stock one, so the previous
         // palette is no longer held and can be deleted.
-        SelectPalette(FDC.get(), palette != nullptr ? palette : GetStockPalette(), FALSE);
+        SelectPalette(FDC.get(),
+                      palette != nullptr ? palette : static_cast<HPALETTE>(GetStockObject(DEFAULT_PALETTE)),
+                      FALSE);
         RealizePalette(FDC.get());
     }
     if (FPalette.get() != palette) FPalette.reset(palette);

@@ -302,7 +302,7 @@ TEST(Conversion, ClipboardGivesTheImageOverWhite) {
     EXPECT_EQ(format, CF_BITMAP);
     TPNGObject pasted;
     pasted.ReadClipboardFormat(format, data, palette);
-    DeleteObject(static_cast<HGDIOBJ>(static_cast<GdiBitmap*>(data)));
+    DeleteObject(static_cast<HBITMAP>(data));
     if (palette != nullptr) DeleteObject(palette);
     EXPECT_EQ(pasted.PixelAt(0, 0), RGB(255, 0, 0));
     EXPECT_EQ(pasted.PixelAt(1, 0), RGB(255, 255, 255));

@@ -225,8 +225,9 @@ TEST_F(BitmapTest, RunLengthEncodingDecodesEachEscape) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         TBitmap bitmap;
-        Load(bitmap,
-             BmpFile{c.bpp, c.width, c.height, c.bpp == 8 ? BI_RLE8 : BI_RLE4, 40, false, 0, c.data}.Build());
+        Load(bitmap, BmpFile{c.bpp, c.width, c.height, static_cast<DWORD>(c.bpp == 8 ? BI_RLE8 : BI_RLE4), 40,
+                             false, 0, c.data}
+                         .Build());
         std::vector<std::uint32_t> expected;
         for (int i : c.indices)
             expected.push_back(Rgb(Colour(i)));
@@ -395,7 +396,7 @@ TEST_F(BitmapTest, ClipboardHoldsItsOwnCopies) {
     UINT format = 0;
     HANDLE data = nullptr;
     HPALETTE palette = nullptr;
-    for (UINT f : {CF_PALETTE, 0u}) {
+    for (UINT f : {UINT{CF_PALETTE}, 0u}) {
         try {
             none.LoadFromClipboardFormat(f, nullptr, nullptr);
             ADD_FAILURE();

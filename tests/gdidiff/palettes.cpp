@@ -1,0 +1,10 @@
+// The palette cases of the drawing differential.
+#include "gdidiff.h"
+
+namespace gdidiff {
+
+void PaletteCases(TCaseLog& log) {
+    (void)log;
+}
+
+} // namespace gdidiff
