@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the project builds, tests and benchmarks with, only when missing.
+#   install-deps.sh           what the Linux build needs
+#   install-deps.sh windows   that and the Windows cross build with Wine to run it
 set -euo pipefail
 
 packages=(
@@ -11,6 +13,9 @@ packages=(
     qt6-base-dev xvfb x11-utils
     clang libclang-rt-14-dev
 )
+if [ "${1:-}" = windows ]; then
+    packages+=(g++-mingw-w64-x86-64-posix mingw-w64-tools libz-mingw-w64-dev wine wine64)
+fi
 
 missing=()
 for p in "${packages[@]}"; do
