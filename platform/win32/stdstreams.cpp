@@ -1,0 +1,13 @@
+#include "platform/stdstreams.h"
+
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdio>
+
+void SetStandardStreamsBinary() {
+    for (std::FILE* stream : {stdin, stdout, stderr}) {
+        std::fflush(stream);
+        _setmode(_fileno(stream), _O_BINARY);
+    }
+}
