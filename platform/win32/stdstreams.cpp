@@ -4,6 +4,7 @@
 #include <io.h>
 
 #include <cstdio>
+#include <initializer_list>
 
 void SetStandardStreamsBinary() {
     for (std::FILE* stream : {stdin, stdout, stderr}) {
