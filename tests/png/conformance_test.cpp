@@ -25,185 +25,17 @@
 #include "png/pngheader.h"
 #include "png/pnglang.h"
 #include "png/pngobject.h"
+#include "png_checks.h"
 #include "support/pngsuite.h"
 #include "toolkit/core/exception.h"
 #include "toolkit/core/stream.h"
 
 namespace {
 
+using namespace pngexpect;
 using pngtest::SuiteDir;
 using pngtest::SuiteMissing;
 using pngtest::SuiteNames;
-
-using u8 = std::uint8_t;
-using Bytes = std::vector<u8>;
-using Rgb = std::array<u8, 3>;
-
-Bytes ReadBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-std::uint32_t BE32(const u8* p) {
-    return std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 | std::uint32_t{p[2]} << 8 | p[3];
-}
-
-struct TFileChunk {
-    std::string Type;
-    Bytes Body;
-};
-
-// The chunks of a file up to IEND, read from its bytes.
-std::vector<TFileChunk> WalkChunks(const Bytes& file) {
-    std::vector<TFileChunk> chunks;
-    for (std::size_t p = 8; p + 12 <= file.size();) {
-        const std::uint32_t n = BE32(&file[p]);
-        if (n > file.size() - p - 12) break;
-        const auto at = file.begin() + static_cast<std::ptrdiff_t>(p);
-        chunks.push_back({std::string(at + 4, at + 8), Bytes(at + 8, at + 8 + n)});
-        p += 12 + std::size_t{n};
-        if (chunks.back().Type == "IEND") break;
-    }
-    return chunks;
-}
-
-TGammaTable GammaTable(std::uint32_t value) {
-    TGammaTable table;
-    for (int i = 0; i < 256; ++i)
-        table[std::size_t(i)] = static_cast<u8>(i);
-    if (value == 0) return table;
-    const long double e = 1.0L / ((static_cast<long double>(value) / 100000.0L) * 2.2L);
-    for (int i = 0; i < 256; ++i) {
-        const long double power = e == 0.0L ? 1.0L : i == 0 ? 0.0L : expl(e * logl(i / 255.0L));
-        table[std::size_t(i)] = static_cast<u8>(nearbyintl(power * 255.0L)); // half to even
-    }
-    return table;
-}
-
-// Rounds half away from zero, for non-negative operands.
-int MulDivRounded(int a, int b, int c) {
-    return (a * b * 2 + c) / (2 * c);
-}
-
-int Channels(int colorType) {
-    static constexpr int channels[7] = {1, 0, 3, 1, 2, 0, 4};
-    return channels[colorType];
-}
-
-unsigned GetBits(const u8* row, std::size_t x, int bits) {
-    const std::size_t bit = x * std::size_t(bits);
-    return (row[bit / 8] >> (8 - bits - int(bit % 8))) & ((1u << bits) - 1);
-}
-
-void PutBits(u8* row, std::size_t x, int bits, unsigned v) {
-    const std::size_t bit = x * std::size_t(bits);
-    row[bit / 8] = static_cast<u8>(row[bit / 8] | v << (8 - bits - int(bit % 8)));
-}
-
-// The image memory the library should hold for libpng's raw rows.
-struct TMemoryModel {
-    int RowBits = 0;
-    std::int32_t Stride = 0;
-    std::vector<Bytes> Pixels, Low, Alpha; // Low and Alpha empty without that plane
-    std::vector<Rgb> Colors;
-};
-
-TMemoryModel ModelOf(const TRawImage& raw, const TGammaTable& rowGamma, const TGammaTable& paletteGamma) {
-    TMemoryModel m;
-    const int bd = raw.BitDepth, ct = raw.ColorType, ch = Channels(ct);
-    m.RowBits = ct == 2 || ct == 6 ? 24 : bd == 1 ? 1 : bd <= 4 ? 4 : 8;
-    m.Stride = static_cast<std::int32_t>((std::int64_t{m.RowBits} * raw.Width + 31) / 32 * 4);
-    const bool hasAlpha = ct == 4 || ct == 6, hasLow = bd == 16;
-    for (const Bytes& row : raw.Rows) {
-        Bytes px(std::size_t(m.Stride)), lo(hasLow ? px.size() : 0), al(hasAlpha ? raw.Width : 0);
-        auto high = [&](std::size_t sample) { return bd == 16 ? row[2 * sample] : row[sample]; };
-        auto low = [&](std::size_t sample) { return row[2 * sample + 1]; };
-        for (std::size_t x = 0; x < raw.Width; ++x) {
-            const std::size_t s = x * std::size_t(ch);
-            if (bd < 8) {
-                const unsigned v = GetBits(row.data(), x, bd);
-                PutBits(px.data(), x, m.RowBits, ct == 0 && bd == 2 ? (v << 2) | v : v);
-            } else if (ct == 2 || ct == 6) {
-                for (std::size_t c = 0; c < 3; ++c) { // blue, green, red from red, green, blue
-                    px[3 * x + c] = rowGamma[high(s + 2 - c)];
-                    if (hasLow) lo[3 * x + c] = rowGamma[low(s + 2 - c)];
-                }
-            } else {
-                px[x] = high(s);
-                if (hasLow) lo[x] = low(s);
-            }
-            if (hasAlpha) al[x] = high(s + std::size_t(ch) - 1);
-        }
-        m.Pixels.push_back(std::move(px));
-        if (hasLow) m.Low.push_back(std::move(lo));
-        if (hasAlpha) m.Alpha.push_back(std::move(al));
-    }
-    if (ct == 3) {
-        for (const Rgb& c : raw.Palette)
-            m.Colors.push_back({paletteGamma[c[0]], paletteGamma[c[1]], paletteGamma[c[2]]});
-    } else if (ct == 0) {
-        const int n = 1 << m.RowBits;
-        for (int i = 0; i < n; ++i) {
-            const u8 g = rowGamma[std::size_t(MulDivRounded(i, 255, n - 1))];
-            m.Colors.push_back({g, g, g});
-        }
-    }
-    return m;
-}
-
-// The first difference between a plane of the library and the model over the bits that belong
-// to pixels (padding bits and bytes are not compared); empty when they agree.
-std::string PlaneDifference(const char* plane, const std::vector<Bytes>& expected,
-                            const std::function<const u8*(std::int32_t)>& actualRow, std::int64_t bitsUsed) {
-    const std::size_t whole = std::size_t(bitsUsed / 8);
-    const int rest = int(bitsUsed % 8);
-    const u8 lastMask = static_cast<u8>(0xFF00 >> rest);
-    std::ostringstream first;
-    int rows = 0;
-    for (std::size_t y = 0; y < expected.size(); ++y) {
-        const u8* actual = actualRow(std::int32_t(y));
-        if (actual == nullptr) return std::string(plane) + ": plane missing";
-        std::size_t at = whole + 1;
-        for (std::size_t i = 0; i < whole && at > whole; ++i)
-            if (actual[i] != expected[y][i]) at = i;
-        if (at > whole && rest != 0 && ((actual[whole] ^ expected[y][whole]) & lastMask) != 0) at = whole;
-        if (at > whole) continue;
-        if (rows++ == 0)
-            first << " first at row " << y << " byte " << at << ": got " << int(actual[at]) << ", expected "
-                  << int(expected[y][at]);
-    }
-    if (rows == 0) return "";
-    return std::string(plane) + ": " + std::to_string(rows) + " of " + std::to_string(expected.size()) +
-           " rows differ;" + first.str();
-}
-
-std::vector<Rgb> ColorTableOf(const TChunkIHDR& h) {
-    std::vector<Rgb> colors;
-    for (std::uint32_t i = 0; i < h.ColorsUsed() && i < 256; ++i)
-        colors.push_back({h.DibInfo().ColorTable[i].rgbRed, h.DibInfo().ColorTable[i].rgbGreen,
-                          h.DibInfo().ColorTable[i].rgbBlue});
-    return colors;
-}
-
-void ExpectMemoryMatches(const TChunkIHDR& h, const TMemoryModel& m) {
-    ASSERT_EQ(h.RowBits(), m.RowBits);
-    ASSERT_EQ(h.RowStride(), m.Stride);
-    const std::int64_t bits = std::int64_t{h.RowBits()} * h.Width;
-    auto pixels = [&](std::int32_t y) { return h.PixelRow(y); };
-    auto low = [&](std::int32_t y) { return h.LowByteRow(y); };
-    auto alpha = [&](std::int32_t y) { return h.AlphaRow(y); };
-    EXPECT_EQ(PlaneDifference("pixels", m.Pixels, pixels, bits), "");
-    EXPECT_EQ(h.LowByteRow(0) != nullptr, !m.Low.empty());
-    if (!m.Low.empty()) {
-        EXPECT_EQ(PlaneDifference("low bytes", m.Low, low, bits), "");
-    }
-    EXPECT_EQ(h.AlphaRow(0) != nullptr, !m.Alpha.empty());
-    if (!m.Alpha.empty()) {
-        EXPECT_EQ(PlaneDifference("alpha", m.Alpha, alpha, 8 * std::int64_t{h.Width}), "");
-    }
-    EXPECT_EQ(h.ColorsUsed(), m.Colors.size());
-    EXPECT_EQ(ColorTableOf(h), m.Colors);
-}
 
 // ---- the valid images against libpng ----
 
@@ -236,70 +68,20 @@ TEST_P(Conformance, MatchesLibpng) {
     EXPECT_EQ(h.Height, raw.Height);
 
     // Gamma in force when the palette, the rows and the end of the file are reached; chunk list.
-    std::uint32_t gamma = 0, paletteGamma = 0, rowGamma = 0;
-    bool seenData = false;
-    std::vector<std::string> expectedChunks;
-    for (const TFileChunk& c : WalkChunks(file)) {
-        if (c.Type == "gAMA" && c.Body.size() == 4 && BE32(c.Body.data()) != 0) gamma = BE32(c.Body.data());
-        if (c.Type == "PLTE") paletteGamma = gamma;
-        if (c.Type == "cHRM" || (c.Type == "IDAT" && seenData)) continue;
-        if (c.Type == "IDAT") rowGamma = gamma;
-        seenData = seenData || c.Type == "IDAT";
-        expectedChunks.push_back(c.Type);
-    }
+    const TFileFacts facts = ReadFileFacts(file);
     if (raw.HasGamma) {
-        EXPECT_EQ(gamma, raw.Gamma) << "libpng reads another gamma than the file walk";
+        EXPECT_EQ(facts.Gamma, raw.Gamma) << "libpng reads another gamma than the file walk";
     }
-    EXPECT_EQ(image.DecodeGamma, GammaTable(gamma));
+    EXPECT_EQ(image.DecodeGamma, GammaTable(facts.Gamma));
+    EXPECT_EQ(ChunkTypes(image), facts.Chunks);
 
-    std::vector<std::string> chunks;
-    for (std::uint32_t i = 0; i < image.Chunks().ItemCount(); ++i)
-        chunks.push_back(image.Chunks().ChunkAt(i)->TypeText());
-    EXPECT_EQ(chunks, expectedChunks);
-
-    ExpectMemoryMatches(h, ModelOf(raw, GammaTable(rowGamma), GammaTable(paletteGamma)));
+    ExpectMemoryMatches(h, ModelOf(raw, GammaTable(facts.RowGamma), GammaTable(facts.PaletteGamma)));
 }
 
 INSTANTIATE_TEST_SUITE_P(PngSuite, Conformance, ::testing::ValuesIn(ValidNames()),
-                         [](const ::testing::TestParamInfo<std::string>& p) {
-                             std::string name = p.param;
-                             std::replace_if(
-                                 name.begin(), name.end(),
-                                 [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); }, '_');
-                             return name;
-                         });
+                         [](const ::testing::TestParamInfo<std::string>& p) { return TestName(p.param); });
 
 // ---- the corrupt images ----
-
-struct TCorruptCase {
-    const char* Name;
-    const char* Fault; // what the file's bytes show
-    const char* ClassName;
-    const char* Message;
-};
-
-const TCorruptCase CorruptCases[] = {
-    {"xc1n0g08", "IHDR colour type 1", "EPngInvalidIHDR", pnglang::EPngInvalidIHDRText},
-    {"xc9n2c08", "IHDR colour type 9", "EPngInvalidIHDR", pnglang::EPngInvalidIHDRText},
-    {"xcrn0g04", "signature LF bytes turned into CR", "EPNGInvalidFileHeader",
-     pnglang::EPNGInvalidFileHeaderText},
-    {"xcsn0g01", "IDAT checksum wrong", "EPngInvalidCRC", pnglang::EPngInvalidCRCText},
-    {"xd0n2c08", "IHDR bit depth 0", "EPngInvalidIHDR", pnglang::EPngInvalidIHDRText},
-    {"xd3n2c08", "IHDR bit depth 3", "EPngInvalidIHDR", pnglang::EPngInvalidIHDRText},
-    {"xd9n2c08", "IHDR bit depth 99", "EPngInvalidIHDR", pnglang::EPngInvalidIHDRText},
-    {"xdtn0g01", "no IDAT chunk", "EPNGNoImageData", pnglang::EPNGNoImageDataText},
-    {"xhdn0g08", "IHDR checksum wrong", "EPngInvalidCRC", pnglang::EPngInvalidCRCText},
-    {"xlfn0g04", "signature CR bytes turned into LF", "EPNGInvalidFileHeader",
-     pnglang::EPNGInvalidFileHeaderText},
-    {"xs1n0g01", "signature byte 1 wrong", "EPNGInvalidFileHeader", pnglang::EPNGInvalidFileHeaderText},
-    {"xs2n0g01", "signature byte 2 wrong", "EPNGInvalidFileHeader", pnglang::EPNGInvalidFileHeaderText},
-    {"xs4n0g01", "signature byte 4 wrong", "EPNGInvalidFileHeader", pnglang::EPNGInvalidFileHeaderText},
-    {"xs7n0g01", "signature byte 7 wrong", "EPNGInvalidFileHeader", pnglang::EPNGInvalidFileHeaderText},
-};
-
-void PrintTo(const TCorruptCase& c, std::ostream* os) {
-    *os << c.Name;
-}
 
 class CorruptFile : public ::testing::TestWithParam<TCorruptCase> {};
 
@@ -318,13 +100,13 @@ TEST_P(CorruptFile, RaisesTheErrorOfItsFault) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(PngSuite, CorruptFile, ::testing::ValuesIn(CorruptCases),
+INSTANTIATE_TEST_SUITE_P(PngSuite, CorruptFile, ::testing::ValuesIn(CorruptCases()),
                          [](const ::testing::TestParamInfo<TCorruptCase>& p) { return p.param.Name; });
 
 TEST(CorruptTable, CoversEveryCorruptFileOfTheFolder) {
     if (SuiteMissing()) GTEST_SKIP() << "no PNG test image folder at " << SuiteDir();
     std::set<std::string> table;
-    for (const TCorruptCase& c : CorruptCases)
+    for (const TCorruptCase& c : CorruptCases())
         table.insert(c.Name);
     const std::vector<std::string> names = SuiteNames(true);
     const std::set<std::string> folder(names.begin(), names.end());

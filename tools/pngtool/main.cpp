@@ -19,6 +19,7 @@
 
 #include "platform/draw.h"
 #include "platform/gdi.h"
+#include "platform/stdstreams.h"
 #include "png/pngimage.h"
 #include "toolkit/core/exception.h"
 #include "toolkit/core/picture.h"
@@ -276,6 +277,7 @@ int Run(int argc, char** argv) {
 } // namespace
 
 int main(int argc, char** argv) {
+    SetStandardStreamsBinary(); // the same bytes on every system
     PictureInitialization();
     PngImageInitialization();
     const int result = Run(argc, argv);

@@ -1,0 +1,4 @@
+#include "platform/stdstreams.h"
+
+// Text and binary mode are the same here.
+void SetStandardStreamsBinary() {}

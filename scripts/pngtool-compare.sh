@@ -1,0 +1,70 @@
+#!/usr/bin/env bash
+# Runs the Linux pngtool and pngtool.exe (under Wine) with every command over every PNG file of a
+# folder, both from the same kind of folder with the same relative paths, and compares standard
+# output, standard error, exit code and the file written. Prints each difference and a count;
+# exits 1 on any difference.
+#
+#   scripts/pngtool-compare.sh LINUX_PNGTOOL WINDOWS_PNGTOOL_EXE SUITE_DIR
+#
+# Wine runs in $WINEPREFIX (default: build/windows/wineprefix of this checkout).
+set -uo pipefail
+
+if [ $# -ne 3 ]; then
+    echo "usage: $0 LINUX_PNGTOOL WINDOWS_PNGTOOL_EXE SUITE_DIR" >&2
+    exit 2
+fi
+linux=$(realpath "$1") && windows=$(realpath "$2") && suite=$(realpath "$3") || exit 2
+repo=$(cd "$(dirname "$0")/.." && pwd)
+export WINEPREFIX=${WINEPREFIX:-$repo/build/windows/wineprefix} WINEDEBUG=-all
+wine=$(command -v wine || command -v wine64) || { echo "$0: no wine" >&2; exit 2; }
+# One server for all the runs, gone a minute after the last.
+wineserver -p60 2>/dev/null || true
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+ln -s "$suite" "$work/suite"
+mkdir "$work/linux" "$work/windows"
+
+# run SIDE TOOL... ARGS: runs in $work/SIDE, leaving stdout, stderr, code and out.* there.
+run() {
+    local side=$1
+    shift
+    (cd "$work/$side" && rm -f stdout stderr code out.* && "$@" >stdout 2>stderr; echo $? >code)
+}
+
+# compare LABEL: prints what differs between the two sides' last runs; returns 1 if anything does.
+compare() {
+    local label=$1 what differs=0
+    for what in code stdout stderr out.bmp out.png; do
+        local a=$work/linux/$what b=$work/windows/$what
+        [ -e "$a" ] || [ -e "$b" ] || continue
+        if [ ! -e "$a" ] || [ ! -e "$b" ]; then
+            echo "DIFF $label: $what written by $([ -e "$a" ] && echo Linux || echo Windows) only"
+            differs=1
+        elif ! cmp -s "$a" "$b"; then
+            echo "DIFF $label: $what differs ($(cmp "$a" "$b" 2>&1 | head -1))"
+            [ "$what" = code ] && echo "    Linux $(cat "$a"), Windows $(cat "$b")"
+            differs=1
+        fi
+    done
+    return $differs
+}
+
+runs=0 different=0
+for path in "$suite"/*.png; do
+    file=../suite/$(basename "$path")
+    for command in info dump draw resave; do
+        case $command in
+        info | dump) args=("$command" "$file") ;;
+        draw) args=(draw "$file" out.bmp) ;;
+        resave) args=(resave "$file" out.png) ;;
+        esac
+        run linux "$linux" "${args[@]}"
+        run windows "$wine" "$windows" "${args[@]}"
+        runs=$((runs + 1))
+        compare "pngtool ${args[*]}" || different=$((different + 1))
+    done
+done
+
+echo "pngtool-compare: $runs runs over $(ls "$suite"/*.png | wc -l) files, $different differ"
+[ "$different" -eq 0 ]
