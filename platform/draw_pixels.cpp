@@ -3,6 +3,8 @@
 // either the bitmap (converted into the destination's pixel format first) or a constant.
 // Everything that depends on the formats and the operation is settled once per call: a templated
 // routine per (source depth, destination depth, op) runs the loops, with no per-pixel dispatch.
+// Operations work on whole pixel values: all 32 bits of 32-bit pixels, the fourth byte included
+// (sources of other formats bring it as 0).
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -64,17 +66,48 @@ struct Axis {
     std::int64_t srcCount = 0;
     bool rows = false;
 
-    std::int64_t Source(std::int64_t p) const {
-        const std::int64_t d = backwards ? origin - 1 - p : p - origin;
-        const std::int64_t s = SourceIndex(d, srcCount, count, rows);
-        return srcBackwards ? srcOrigin - 1 - s : srcOrigin + s;
+    // The run index of pixel p, and the source pixel of run index d.
+    std::int64_t Index(std::int64_t p) const { return backwards ? origin - p : p - origin; }
+    std::int64_t At(std::int64_t d) const { return srcBackwards ? srcOrigin - d : srcOrigin + d; }
+    std::int64_t Source(std::int64_t p) const { return At(SourceIndex(Index(p), srcCount, count, rows)); }
+    // The source run indices [first, last] that pixel p gathers when shrinking: the pixels
+    // between the one its neighbour shows and its own (columns show the last of their group,
+    // rows the first).
+    std::pair<std::int64_t, std::int64_t> Group(std::int64_t p) const {
+        const std::int64_t d = Index(p);
+        if (rows) {
+            const std::int64_t next = d + 1 < count ? SourceIndex(d + 1, srcCount, count, true) : srcCount;
+            return {SourceIndex(d, srcCount, count, true), next - 1};
+        }
+        return {d > 0 ? SourceIndex(d - 1, srcCount, count, false) + 1 : 0,
+                SourceIndex(d, srcCount, count, false)};
     }
 };
 
-// A signed extent as a half-open range: a negative one covers origin + extent .. origin - 1, the
-// pixels of the same rectangle with its corners given the other way round.
+// A signed extent as a half-open range: a negative one covers origin + extent + 1 .. origin, the
+// pixels counted from origin backwards.
 std::pair<std::int64_t, std::int64_t> Range(std::int64_t origin, std::int64_t extent) {
-    return extent < 0 ? std::pair{origin + extent, origin} : std::pair{origin, origin + extent};
+    return extent < 0 ? std::pair{origin + extent + 1, origin + 1} : std::pair{origin, origin + extent};
+}
+
+// 32-bit pixels as whole words, other depths as pixels::Load and Store do.
+template <int Bits>
+inline std::uint32_t LoadWord(const BYTE* row, std::size_t x) {
+    if constexpr (Bits == 32) {
+        std::uint32_t v = 0;
+        std::memcpy(&v, row + x * 4, 4);
+        return v;
+    } else {
+        return Load<Bits>(row, x);
+    }
+}
+template <int Bits>
+inline void StoreWord(BYTE* row, std::size_t x, std::uint32_t v) {
+    if constexpr (Bits == 32) {
+        std::memcpy(row + x * 4, &v, 4);
+    } else {
+        Store<Bits>(row, x, v);
+    }
 }
 
 // Everything a routine needs, settled before its loops.
@@ -97,7 +130,7 @@ inline std::uint32_t Combine(const Loop& l, const BYTE* out, std::size_t x, std:
     if constexpr (op == Op::Copy) {
         return s ^ l.rx;
     } else {
-        const std::uint32_t d = Load<DstBits>(out, x) ^ l.dx;
+        const std::uint32_t d = LoadWord<DstBits>(out, x) ^ l.dx;
         if constexpr (op == Op::And) {
             return (d & s) ^ l.rx;
         } else if constexpr (op == Op::Or) {
@@ -115,10 +148,12 @@ void Blit(const Loop& l) {
         BYTE* out = l.dst.top + y * l.dst.step;
         for (std::size_t k = 0; k < l.n; ++k) {
             const std::size_t x = l.x0 + k;
-            const std::uint32_t s = pixels::MapValue<SrcBits, DstBits>(
-                                        l.map, Load<SrcBits>(in, static_cast<std::size_t>(l.cols[k]))) ^
-                                    l.sx;
-            Store<DstBits>(out, x, Combine<op, DstBits>(l, out, x, s));
+            const auto c = static_cast<std::size_t>(l.cols[k]);
+            // Between 32-bit pixels the fourth byte goes along; other sources bring it as 0.
+            const std::uint32_t v =
+                SrcBits == 32 && DstBits == 32 ? LoadWord<32>(in, c) : Load<SrcBits>(in, c);
+            const std::uint32_t s = pixels::MapValue<SrcBits, DstBits>(l.map, v) ^ l.sx;
+            StoreWord<DstBits>(out, x, Combine<op, DstBits>(l, out, x, s));
         }
     }
 }
@@ -128,9 +163,66 @@ void Fill(const Loop& l) {
     for (std::int64_t y = l.y0; y < l.y1; ++y) {
         BYTE* out = l.dst.top + y * l.dst.step;
         for (std::size_t x = l.x0; x < l.x0 + l.n; ++x) {
-            Store<DstBits>(out, x, Combine<op, DstBits>(l, out, x, l.constant));
+            StoreWord<DstBits>(out, x, Combine<op, DstBits>(l, out, x, l.constant));
         }
     }
+}
+
+// Shrinking in BLACKONWHITE or WHITEONBLACK mode: the pixels of the destination rectangle
+// [x0, x0 + n) x [y0, y1) gathered from their source groups (AND or OR of the raw values), in the
+// source's own format, into rows of a private plane. The transfer then reads that plane unscaled.
+struct Gathering {
+    const Plane* src = nullptr;
+    const Axis* cols = nullptr;
+    const Axis* rows = nullptr;
+    std::int64_t x0 = 0, y0 = 0, y1 = 0;
+    std::size_t n = 0;
+    Plane out;
+};
+
+template <int SrcBits, bool And>
+void Gather(const Gathering& g) {
+    std::vector<std::pair<std::int64_t, std::int64_t>> groups(g.n);
+    for (std::size_t k = 0; k < g.n; ++k) {
+        const std::int64_t x = g.x0 + static_cast<std::int64_t>(k);
+        groups[k] = g.cols->count < g.cols->srcCount
+                        ? g.cols->Group(x)
+                        : std::pair{SourceIndex(g.cols->Index(x), g.cols->srcCount, g.cols->count, false),
+                                    SourceIndex(g.cols->Index(x), g.cols->srcCount, g.cols->count, false)};
+    }
+    const bool shrinkRows = g.rows->count < g.rows->srcCount;
+    for (std::int64_t y = g.y0; y < g.y1; ++y) {
+        const std::int64_t one = SourceIndex(g.rows->Index(y), g.rows->srcCount, g.rows->count, true);
+        const auto [first, last] = shrinkRows ? g.rows->Group(y) : std::pair{one, one};
+        BYTE* out = g.out.top + (y - g.y0) * g.out.step;
+        for (std::size_t k = 0; k < g.n; ++k) {
+            std::uint32_t v = And ? ~0u : 0u;
+            for (std::int64_t r = first; r <= last; ++r) {
+                const BYTE* in = g.src->top + g.rows->At(r) * g.src->step;
+                for (std::int64_t c = groups[k].first; c <= groups[k].second; ++c) {
+                    const std::uint32_t p = LoadWord<SrcBits>(in, static_cast<std::size_t>(g.cols->At(c)));
+                    v = And ? v & p : v | p;
+                }
+            }
+            StoreWord<SrcBits>(out, k, SrcBits <= 8 ? v & ((1u << SrcBits) - 1) : v);
+        }
+    }
+}
+
+using Gatherer = void (*)(const Gathering&);
+template <std::size_t... I>
+constexpr std::array<Gatherer, sizeof...(I)> GatherTable(std::index_sequence<I...>) {
+    return {&Gather<kDepths[I / 2], I % 2 == 0>...};
+}
+constexpr auto kGathers = GatherTable(std::make_index_sequence<5 * 2>{});
+
+// The value a brush colour takes on a 1-bit destination (Job::brushRule).
+std::uint32_t MonochromeBrush(const Plane& dst, COLORREF colour, COLORREF background) {
+    const COLORREF c = colour & 0xFFFFFFu;
+    for (std::uint32_t i = 0; i < 2; ++i)
+        if (ColourOf(dst.colours[i]) == c) return i;
+    const std::uint32_t back = ToFormat(dst, background);
+    return c == (background & 0xFFFFFFu) ? back : back ^ 1u;
 }
 
 using Routine = void (*)(const Loop&);
@@ -175,7 +267,9 @@ bool Run(const Job& job) {
     if (!PlanRop(job.rop, plan)) return false;
     if (plan.source == Source::Bitmap && !job.src) return false;
     const Plane& dst = job.dst;
-    const std::uint32_t ones = dst.bitsPerPixel <= 8 ? (1u << dst.bitsPerPixel) - 1 : 0xFFFFFFu;
+    const std::uint32_t ones = dst.bitsPerPixel <= 8    ? (1u << dst.bitsPerPixel) - 1
+                               : dst.bitsPerPixel == 24 ? 0xFFFFFFu
+                                                        : 0xFFFFFFFFu;
 
     // The visible destination: its rectangle within the bitmap and the clip.
     const auto [left, right] = Range(job.x, job.width);
@@ -197,11 +291,12 @@ bool Run(const Job& job) {
         switch (plan.source) {
         case Source::Brush:
             if (!job.brush || job.brush->hollow) return true; // a hollow brush paints nothing
-            l.constant = ToFormat(dst, job.brush->colour);
+            l.constant = job.brushRule && dst.bitsPerPixel == 1
+                             ? MonochromeBrush(dst, job.brush->colour, job.dstBackground)
+                             : ToFormat(dst, job.brush->colour);
             break;
-        case Source::Black: l.constant = ToFormat(dst, RGB(0, 0, 0)); break;
-        case Source::White: l.constant = ToFormat(dst, RGB(255, 255, 255)); break;
-        default: l.constant = ones; break;
+        case Source::Black: l.constant = 0; break; // every bit clear, whatever the table holds
+        default: l.constant = ones; break;         // WHITENESS and DSTINVERT: every bit set
         }
         l.x0 = static_cast<std::size_t>(x0);
         l.n = static_cast<std::size_t>(x1 - x0);
@@ -244,10 +339,30 @@ bool Run(const Job& job) {
         }
         l.cols = colMap.data();
 
+        // Shrinking in a combining mode: gather each destination pixel's source group into a
+        // private plane in the source's format, then transfer that plane unscaled.
+        const bool combine = (job.stretchMode == BLACKONWHITE || job.stretchMode == WHITEONBLACK) &&
+                             (cols.count < cols.srcCount || rows.count < rows.srcCount);
+        std::vector<BYTE> gathered;
+        const Axis unscaled{0, false, y1, 0, false, y1, true};
+        if (combine) {
+            const auto stride = static_cast<std::ptrdiff_t>(pixels::DibStride(src.bitsPerPixel, x1 - x0));
+            gathered.resize(static_cast<std::size_t>(stride * (y1 - y0)));
+            Gathering g{&src, &cols, &rows, x0, y0, y1, l.n, src};
+            g.out.top = gathered.data();
+            g.out.step = stride;
+            kGathers[DepthIndex(src.bitsPerPixel) * 2 + (job.stretchMode == BLACKONWHITE ? 0 : 1)](g);
+            l.src = g.out;
+            l.srcRowBias = y0;
+            l.rows = &unscaled;
+            for (std::size_t k = 0; k < l.n; ++k)
+                colMap[k] = static_cast<int>(k);
+        }
+
         // Source and destination in one bitmap: read from a copy of the source rows involved so
         // that overlapping rectangles see the original pixels.
         std::vector<BYTE> copy;
-        if (src.top == dst.top) {
+        if (!combine && src.top == dst.top) {
             const std::int64_t first = rows.Source(y0);
             const std::int64_t last = rows.Source(y1 - 1);
             const std::int64_t lo = std::min(first, last);
@@ -266,18 +381,17 @@ bool Run(const Job& job) {
         // Indexed sources go through a table of destination values, built with the monochrome
         // rules when they apply.
         std::array<std::uint32_t, 256> table{};
-        const bool srcMono = src.bitsPerPixel == 1;
-        const bool dstMono = dst.bitsPerPixel == 1;
         bool identity = src.bitsPerPixel == dst.bitsPerPixel;
         if (src.bitsPerPixel <= 8) {
             for (std::uint32_t i = 0; i < (1u << src.bitsPerPixel); ++i) {
                 const COLORREF colour = ColourOf(src.colours[i]);
-                if (job.monochromeRules && srcMono) {
-                    table[i] = dstMono ? i : ToFormat(dst, i != 0 ? job.dstBackground : job.dstText);
-                } else if (job.monochromeRules && dstMono) {
+                if (job.srcMonochrome) {
+                    table[i] =
+                        job.dstMonochrome ? i : RoundedFormat(dst, i != 0 ? job.dstBackground : job.dstText);
+                } else if (job.dstMonochrome) {
                     table[i] = colour == (job.srcBackground & 0xFFFFFFu) ? 1 : 0;
                 } else {
-                    table[i] = ToFormat(dst, colour);
+                    table[i] = RoundedFormat(dst, colour);
                 }
                 identity = identity && table[i] == i;
             }
@@ -285,8 +399,7 @@ bool Run(const Job& job) {
         }
         std::optional<ColourCache> cache;
         if (src.bitsPerPixel > 8 && dst.bitsPerPixel <= 8) {
-            const bool byBackground = job.monochromeRules && dstMono;
-            cache.emplace(byBackground ? ColourCache::Rule::Background : ColourCache::Rule::Nearest,
+            cache.emplace(job.dstMonochrome ? ColourCache::Rule::Background : ColourCache::Rule::Rounded,
                           dst.colours, std::size_t{1} << dst.bitsPerPixel, Pack(job.srcBackground));
             l.map.cache = &*cache;
         }
@@ -298,7 +411,7 @@ bool Run(const Job& job) {
         if (straight && identity && dst.bitsPerPixel >= 8) {
             const std::size_t bytes = static_cast<std::size_t>(dst.bitsPerPixel / 8);
             for (std::int64_t y = y0; y < y1; ++y) {
-                const BYTE* in = l.src.top + (rows.Source(y) - l.srcRowBias) * l.src.step;
+                const BYTE* in = l.src.top + (l.rows->Source(y) - l.srcRowBias) * l.src.step;
                 std::memcpy(dst.top + y * dst.step + l.x0 * bytes,
                             in + static_cast<std::size_t>(colMap[0]) * bytes, l.n * bytes);
             }

@@ -26,9 +26,13 @@ public:
     void Add(std::uint64_t value);
     void End();
     int Count() const { return FCount; }
+    // Prints the bytes of each case in hexadecimal after its hash, to see where two runs differ.
+    void Dump(bool on) { FDump = on; }
 
 private:
     std::string FName;
+    std::string FBytes;
+    bool FDump = false;
     std::uint64_t FHash = 0;
     int FCount = 0;
 };

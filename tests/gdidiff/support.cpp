@@ -16,12 +16,14 @@ constexpr std::uint64_t kPrime = 1099511628211ull;
 void TCaseLog::Begin(const std::string& name) {
     FName = name;
     FHash = kOffset;
+    FBytes.clear();
 }
 
 void TCaseLog::Add(const void* data, std::size_t size) {
     const auto* p = static_cast<const unsigned char*>(data);
     for (std::size_t i = 0; i < size; ++i)
         FHash = (FHash ^ p[i]) * kPrime;
+    if (FDump) FBytes.append(static_cast<const char*>(data), size);
 }
 
 void TCaseLog::Add(std::uint64_t value) {
@@ -32,7 +34,10 @@ void TCaseLog::Add(std::uint64_t value) {
 }
 
 void TCaseLog::End() {
-    std::printf("%s %016llx\n", FName.c_str(), static_cast<unsigned long long>(FHash));
+    std::printf("%s %016llx", FName.c_str(), static_cast<unsigned long long>(FHash));
+    for (std::size_t i = 0; i < FBytes.size(); ++i)
+        std::printf("%s%02x", i % 4 == 0 ? " " : "", static_cast<unsigned char>(FBytes[i]));
+    std::printf("\n");
     ++FCount;
 }
 
