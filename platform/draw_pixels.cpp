@@ -169,8 +169,8 @@ void Fill(const Loop& l) {
 }
 
 // Shrinking in BLACKONWHITE or WHITEONBLACK mode: the pixels of the destination rectangle
-// [x0, x0 + n) x [y0, y1) gathered from their source groups (AND or OR of the raw values), in the
-// source's own format, into rows of a private plane. The transfer then reads that plane unscaled.
+// [x0, x0 + n) x [y0, y1) gathered from their source groups (AND or OR of the values already in the
+// destination's format), into rows of a private plane. The transfer then reads that plane unscaled.
 struct Gathering {
     const Plane* src = nullptr;
     const Axis* cols = nullptr;
@@ -180,8 +180,8 @@ struct Gathering {
     Plane out;
 };
 
-template <int SrcBits, bool And>
-void Gather(const Gathering& g) {
+template <int SrcBits, int DstBits, bool And>
+void Gather(const Gathering& g, const pixels::ValueMap& map) {
     std::vector<std::pair<std::int64_t, std::int64_t>> groups(g.n);
     for (std::size_t k = 0; k < g.n; ++k) {
         const std::int64_t x = g.x0 + static_cast<std::int64_t>(k);
@@ -200,21 +200,23 @@ void Gather(const Gathering& g) {
             for (std::int64_t r = first; r <= last; ++r) {
                 const BYTE* in = g.src->top + g.rows->At(r) * g.src->step;
                 for (std::int64_t c = groups[k].first; c <= groups[k].second; ++c) {
-                    const std::uint32_t p = LoadWord<SrcBits>(in, static_cast<std::size_t>(g.cols->At(c)));
+                    const auto x = static_cast<std::size_t>(g.cols->At(c));
+                    const std::uint32_t p = pixels::MapValue<SrcBits, DstBits>(
+                        map, SrcBits == 32 && DstBits == 32 ? LoadWord<32>(in, x) : Load<SrcBits>(in, x));
                     v = And ? v & p : v | p;
                 }
             }
-            StoreWord<SrcBits>(out, k, SrcBits <= 8 ? v & ((1u << SrcBits) - 1) : v);
+            StoreWord<DstBits>(out, k, DstBits <= 8 ? v & ((1u << DstBits) - 1) : v);
         }
     }
 }
 
-using Gatherer = void (*)(const Gathering&);
+using Gatherer = void (*)(const Gathering&, const pixels::ValueMap&);
 template <std::size_t... I>
 constexpr std::array<Gatherer, sizeof...(I)> GatherTable(std::index_sequence<I...>) {
-    return {&Gather<kDepths[I / 2], I % 2 == 0>...};
+    return {&Gather<kDepths[I / 10], kDepths[I / 2 % 5], I % 2 == 0>...};
 }
-constexpr auto kGathers = GatherTable(std::make_index_sequence<5 * 2>{});
+constexpr auto kGathers = GatherTable(std::make_index_sequence<5 * 5 * 2>{});
 
 // The value a brush colour takes on a 1-bit destination (Job::brushRule).
 std::uint32_t MonochromeBrush(const Plane& dst, COLORREF colour, COLORREF background) {
@@ -339,28 +341,11 @@ bool Run(const Job& job) {
         }
         l.cols = colMap.data();
 
-        // Shrinking in a combining mode: gather each destination pixel's source group into a
-        // private plane in the source's format, then transfer that plane unscaled.
         const bool combine = (job.stretchMode == BLACKONWHITE || job.stretchMode == WHITEONBLACK) &&
                              (cols.count < cols.srcCount || rows.count < rows.srcCount);
-        std::vector<BYTE> gathered;
-        const Axis unscaled{0, false, y1, 0, false, y1, true};
-        if (combine) {
-            const auto stride = static_cast<std::ptrdiff_t>(pixels::DibStride(src.bitsPerPixel, x1 - x0));
-            gathered.resize(static_cast<std::size_t>(stride * (y1 - y0)));
-            Gathering g{&src, &cols, &rows, x0, y0, y1, l.n, src};
-            g.out.top = gathered.data();
-            g.out.step = stride;
-            kGathers[DepthIndex(src.bitsPerPixel) * 2 + (job.stretchMode == BLACKONWHITE ? 0 : 1)](g);
-            l.src = g.out;
-            l.srcRowBias = y0;
-            l.rows = &unscaled;
-            for (std::size_t k = 0; k < l.n; ++k)
-                colMap[k] = static_cast<int>(k);
-        }
 
         // Source and destination in one bitmap: read from a copy of the source rows involved so
-        // that overlapping rectangles see the original pixels.
+        // that overlapping rectangles see the original pixels (a gathering makes its own copy).
         std::vector<BYTE> copy;
         if (!combine && src.top == dst.top) {
             const std::int64_t first = rows.Source(y0);
@@ -383,15 +368,18 @@ bool Run(const Job& job) {
         std::array<std::uint32_t, 256> table{};
         bool identity = src.bitsPerPixel == dst.bitsPerPixel;
         if (src.bitsPerPixel <= 8) {
+            // Onto a monochrome device bitmap, pixels equal to the index of the source's
+            // background colour (its nearest entry) become 1.
+            const std::uint32_t background = ToFormat(src, job.srcBackground);
             for (std::uint32_t i = 0; i < (1u << src.bitsPerPixel); ++i) {
                 const COLORREF colour = ColourOf(src.colours[i]);
                 if (job.srcMonochrome) {
                     table[i] =
-                        job.dstMonochrome ? i : RoundedFormat(dst, i != 0 ? job.dstBackground : job.dstText);
+                        job.dstMonochrome ? i : ToFormat(dst, i != 0 ? job.dstBackground : job.dstText);
                 } else if (job.dstMonochrome) {
-                    table[i] = colour == (job.srcBackground & 0xFFFFFFu) ? 1 : 0;
+                    table[i] = i == background ? 1 : 0;
                 } else {
-                    table[i] = RoundedFormat(dst, colour);
+                    table[i] = ToFormat(dst, colour);
                 }
                 identity = identity && table[i] == i;
             }
@@ -399,9 +387,38 @@ bool Run(const Job& job) {
         }
         std::optional<ColourCache> cache;
         if (src.bitsPerPixel > 8 && dst.bitsPerPixel <= 8) {
-            cache.emplace(job.dstMonochrome ? ColourCache::Rule::Background : ColourCache::Rule::Rounded,
-                          dst.colours, std::size_t{1} << dst.bitsPerPixel, Pack(job.srcBackground));
+            // True colour reaches 8 bits at 5 bits per channel, other depths exactly.
+            const auto rule = job.dstMonochrome       ? ColourCache::Rule::Background
+                              : dst.bitsPerPixel == 8 ? ColourCache::Rule::Rounded
+                                                      : ColourCache::Rule::Nearest;
+            cache.emplace(rule, dst.colours, std::size_t{1} << dst.bitsPerPixel, Pack(job.srcBackground));
             l.map.cache = &*cache;
+        }
+
+        // Shrinking in a combining mode: gather each destination pixel's source group into a
+        // private plane in the destination's format, then transfer that plane unscaled.
+        std::vector<BYTE> gathered;
+        const Axis unscaled{0, false, y1, 0, false, y1, true};
+        std::array<std::uint32_t, 256> same{};
+        std::size_t srcDepth = DepthIndex(src.bitsPerPixel);
+        if (combine) {
+            const auto stride = static_cast<std::ptrdiff_t>(pixels::DibStride(dst.bitsPerPixel, x1 - x0));
+            gathered.resize(static_cast<std::size_t>(stride * (y1 - y0)));
+            Gathering g{&src, &cols, &rows, x0, y0, y1, l.n, dst};
+            g.out.top = gathered.data();
+            g.out.step = stride;
+            kGathers[(srcDepth * 5 + DepthIndex(dst.bitsPerPixel)) * 2 +
+                     (job.stretchMode == BLACKONWHITE ? 0 : 1)](g, l.map);
+            l.src = g.out;
+            l.srcRowBias = y0;
+            l.rows = &unscaled;
+            for (std::size_t k = 0; k < l.n; ++k)
+                colMap[k] = static_cast<int>(k);
+            for (std::uint32_t i = 0; i < same.size(); ++i)
+                same[i] = i;
+            l.map = {same.data(), nullptr};
+            identity = true;
+            srcDepth = DepthIndex(dst.bitsPerPixel);
         }
 
         // A plain copy between equal byte-sized formats, unscaled and unmirrored across: one
@@ -417,7 +434,7 @@ bool Run(const Job& job) {
             }
             return true;
         }
-        kBlits[(DepthIndex(src.bitsPerPixel) * 5 + DepthIndex(dst.bitsPerPixel)) * kOps + op](l);
+        kBlits[(srcDepth * 5 + DepthIndex(dst.bitsPerPixel)) * kOps + op](l);
     } catch (const std::bad_alloc&) {
         return false;
     }

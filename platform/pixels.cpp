@@ -60,11 +60,6 @@ std::uint32_t ToFormat(const Plane& plane, COLORREF c) {
                                                    GetRValue(c), GetGValue(c), GetBValue(c)));
 }
 
-std::uint32_t RoundedFormat(const Plane& plane, COLORREF c) {
-    if (plane.bitsPerPixel > 8) return Pack(c);
-    return ToFormat(plane, Unpack(Round5(Pack(c))));
-}
-
 COLORREF ReadColour(const Plane& plane, int x, int y) {
     const BYTE* row = plane.top + static_cast<std::ptrdiff_t>(y) * plane.step;
     const auto ux = static_cast<std::size_t>(x);

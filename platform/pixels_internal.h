@@ -100,15 +100,12 @@ inline COLORREF ColourOf(const RGBQUAD& q) {
 // A colour in a plane's format: itself for true colour, else the nearest table entry.
 std::uint32_t ToFormat(const Plane& plane, COLORREF c);
 
-// Block transfers match colours to a table at 5 bits per channel: each channel is taken as the
-// middle of its 8-value step ((c & ~7) + 4) before the nearest entry is found, as Windows does
-// to keep a lookup cache (entries lying close together then resolve alike).
+// Block transfers match true colours to an 8-bit table at 5 bits per channel: each channel is
+// taken as the middle of its 8-value step ((c & ~7) + 4) before the nearest entry is found, as
+// Windows does to keep a lookup cache (entries lying close together then resolve alike).
 inline std::uint32_t Round5(std::uint32_t packed) {
     return (packed & 0xF8F8F8u) | 0x040404u;
 }
-// A colour in a plane's format as block transfers convert it: itself for true colour, else the
-// nearest table entry at 5 bits per channel.
-std::uint32_t RoundedFormat(const Plane& plane, COLORREF c);
 
 // 32-bit pixels are moved as whole words: the byte order in memory is the value's own on the
 // little-endian machines this runs on.
