@@ -89,10 +89,10 @@ int GetStretchBltMode(HDC hdc);
 BOOL BitBlt(HDC dst, int x, int y, int width, int height, HDC src, int sx, int sy, DWORD rop);
 // Scales the source rectangle to the destination rectangle by dropping or repeating whole rows and
 // columns (StretchSourceIndex); a negative width or height on one side mirrors that axis, over the
-// pixels origin + extent + 1 .. origin. When shrinking, the destination context's stretch mode
-// decides: COLORONCOLOR and HALFTONE keep one source pixel per destination pixel, BLACKONWHITE
-// ANDs and WHITEONBLACK ORs together the group of source pixels each destination pixel stands for
-// (after their conversion to the destination's format). Shrinking to a one-pixel-wide destination
+// pixels origin + extent .. origin - 1 (Wine covers origin + extent + 1 .. origin). When shrinking, the
+// destination context's stretch mode decides: COLORONCOLOR and HALFTONE keep one source pixel per destination
+// pixel, BLACKONWHITE ANDs and WHITEONBLACK ORs together the group of source pixels each destination pixel
+// stands for (after their conversion to the destination's format). Shrinking to a one-pixel-wide destination
 // takes the last source column (Wine takes the one before it; what Windows does is not known).
 BOOL StretchBlt(HDC dst, int x, int y, int width, int height, HDC src, int sx, int sy, int sw, int sh,
                 DWORD rop);
@@ -124,7 +124,7 @@ HGDIOBJ GetStockObject(int object); // brushes here, pens in lines.h, fonts in t
 int FillRect(HDC hdc, const RECT* rect, HBRUSH brush);
 int FrameRect(HDC hdc, const RECT* rect, HBRUSH brush);
 BOOL PatBlt(HDC hdc, int x, int y, int width, int height, DWORD rop);
-COLORREF GetPixel(HDC hdc, int x, int y); // CLR_INVALID outside the bitmap or clip
+COLORREF GetPixel(HDC hdc, int x, int y);                  // CLR_INVALID outside the bitmap or clip
 COLORREF SetPixel(HDC hdc, int x, int y, COLORREF colour); // the nearest entry; returns what is stored
 
 // Viewport origin and clip rectangle: a control paints through its parent's context at its own

@@ -67,8 +67,8 @@ struct Axis {
     bool rows = false;
 
     // The run index of pixel p, and the source pixel of run index d.
-    std::int64_t Index(std::int64_t p) const { return backwards ? origin - p : p - origin; }
-    std::int64_t At(std::int64_t d) const { return srcBackwards ? srcOrigin - d : srcOrigin + d; }
+    std::int64_t Index(std::int64_t p) const { return backwards ? origin - 1 - p : p - origin; }
+    std::int64_t At(std::int64_t d) const { return srcBackwards ? srcOrigin - 1 - d : srcOrigin + d; }
     std::int64_t Source(std::int64_t p) const { return At(SourceIndex(Index(p), srcCount, count, rows)); }
     // The source run indices [first, last] that pixel p gathers when shrinking: the pixels
     // between the one its neighbour shows and its own (columns show the last of their group,
@@ -84,10 +84,11 @@ struct Axis {
     }
 };
 
-// A signed extent as a half-open range: a negative one covers origin + extent + 1 .. origin, the
-// pixels counted from origin backwards.
+// A signed extent as a half-open range: a negative one covers origin + extent .. origin - 1, the
+// pixels of the same rectangle with its corners given the other way round. (Wine covers
+// origin + extent + 1 .. origin; the PNG library's mirrored drawing relies on this rule.)
 std::pair<std::int64_t, std::int64_t> Range(std::int64_t origin, std::int64_t extent) {
-    return extent < 0 ? std::pair{origin + extent + 1, origin + 1} : std::pair{origin, origin + extent};
+    return extent < 0 ? std::pair{origin + extent, origin} : std::pair{origin, origin + extent};
 }
 
 // 32-bit pixels as whole words, other depths as pixels::Load and Store do.

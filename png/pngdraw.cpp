@@ -174,6 +174,10 @@ void TPNGObject::DrawWithColorKey(HDC target, const std::uint8_t* rows, const BI
     TWorkDC mask(target, CreateBitmap(aw, ah, 1, 1, nullptr));
     TWorkDC work(target, CreateCompatibleBitmap(target, aw, ah));
 
+    // Shrinking keeps one pixel per destination pixel, as the opaque path does, rather than the
+    // AND of BLACKONWHITE, a new context's mode.
+    for (HDC dc : {static_cast<HDC>(mask), static_cast<HDC>(source), static_cast<HDC>(work)})
+        SetStretchBltMode(dc, COLORONCOLOR);
     const COLORREF previousBack = SetBkColor(source, keyColor);
     Transferred(
         StretchBlt(mask, mx, my, w, h, source, 0, 0, sw, sh, SRCCOPY)); // 1 where the scaled image is the key
