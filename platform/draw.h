@@ -74,13 +74,12 @@ int GetStretchBltMode(HDC hdc);
 // Block transfers between the bitmaps selected into two contexts (the source may be null for
 // operations that do not read it). Coordinates are logical: the viewport origin of each context is
 // added, and the destination is clipped to its bitmap and to its clip rectangle. Monochrome here
-// means a monochrome device bitmap (CreateBitmap with 1 bit, a compatible bitmap of a monochrome
-// context, the bitmap a new memory context holds); 1-bit bitmap sections are ordinary indexed
-// bitmaps. Onto monochrome: source pixels equal to the source context's background colour (for
-// indexed sources: to the index of its nearest entry) become 1, others 0. Monochrome onto other
-// bitmaps: 1 becomes the destination context's background colour, 0 its text colour; monochrome
-// to monochrome copies bits. Other colours reaching 1, 4 or 8 bits per pixel become the nearest
-// colour-table entry; true colour reaching 8 bits is matched at 5 bits per channel (each channel
+// means a monochrome device bitmap (CreateBitmap with 1 bit, or the bitmap a new memory context
+// holds); 1-bit bitmap sections are ordinary indexed bitmaps. Onto monochrome: source pixels equal to the
+// source context's background colour (for indexed sources: to the index of its nearest entry) become 1,
+// others 0. Monochrome onto other bitmaps: 1 becomes the destination context's background colour, 0 its text
+// colour; monochrome to monochrome copies bits. Other colours reaching 1, 4 or 8 bits per pixel become the
+// nearest colour-table entry; true colour reaching 8 bits is matched at 5 bits per channel (each channel
 // taken as (c & ~7) + 4), as Windows does. Raster operations work on the destination's whole pixel
 // values (indices for 8 bits or fewer, all 32 bits of 32-bit pixels, whose fourth byte sources of
 // other formats bring as 0); BLACKNESS clears every bit and WHITENESS sets every bit, whatever
@@ -89,11 +88,13 @@ int GetStretchBltMode(HDC hdc);
 BOOL BitBlt(HDC dst, int x, int y, int width, int height, HDC src, int sx, int sy, DWORD rop);
 // Scales the source rectangle to the destination rectangle by dropping or repeating whole rows and
 // columns (StretchSourceIndex); a negative width or height on one side mirrors that axis, over the
-// pixels origin + extent .. origin - 1 (Wine covers origin + extent + 1 .. origin). When shrinking, the
-// destination context's stretch mode decides: COLORONCOLOR and HALFTONE keep one source pixel per destination
-// pixel, BLACKONWHITE ANDs and WHITEONBLACK ORs together the group of source pixels each destination pixel
-// stands for (after their conversion to the destination's format). Shrinking to a one-pixel-wide destination
-// takes the last source column (Wine takes the one before it; what Windows does is not known).
+// pixels origin + extent .. origin - 1. (Windows and Wine cover origin + extent + 1 .. origin when
+// only one side is negative; this rule stays because the PNG library's mirrored drawing is built
+// on it.) When shrinking, the destination context's stretch mode decides: COLORONCOLOR and
+// HALFTONE keep one source pixel per destination pixel, BLACKONWHITE ANDs and WHITEONBLACK ORs
+// together the group of source pixels each destination pixel stands for (after their conversion
+// to the destination's format). Shrinking to a one-pixel-wide destination takes the last source
+// column (Wine takes the one before it; what Windows does is not known).
 BOOL StretchBlt(HDC dst, int x, int y, int width, int height, HDC src, int sx, int sy, int sw, int sh,
                 DWORD rop);
 // Device-independent rows (1, 4, 8, 24 or 32 bits; bottom-up or top-down) scaled onto the target.

@@ -85,8 +85,8 @@ struct Axis {
 };
 
 // A signed extent as a half-open range: a negative one covers origin + extent .. origin - 1, the
-// pixels of the same rectangle with its corners given the other way round. (Wine covers
-// origin + extent + 1 .. origin; the PNG library's mirrored drawing relies on this rule.)
+// pixels of the same rectangle with its corners given the other way round (see StretchBlt in
+// draw.h for how Windows differs).
 std::pair<std::int64_t, std::int64_t> Range(std::int64_t origin, std::int64_t extent) {
     return extent < 0 ? std::pair{origin + extent, origin} : std::pair{origin, origin + extent};
 }
