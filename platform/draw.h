@@ -87,14 +87,15 @@ int GetStretchBltMode(HDC hdc);
 // unchanged.
 BOOL BitBlt(HDC dst, int x, int y, int width, int height, HDC src, int sx, int sy, DWORD rop);
 // Scales the source rectangle to the destination rectangle by dropping or repeating whole rows and
-// columns (StretchSourceIndex); a negative width or height on one side mirrors that axis, over the
-// pixels origin + extent .. origin - 1. (Windows and Wine cover origin + extent + 1 .. origin when
-// only one side is negative; this rule stays because the PNG library's mirrored drawing is built
-// on it.) When shrinking, the destination context's stretch mode decides: COLORONCOLOR and
-// HALFTONE keep one source pixel per destination pixel, BLACKONWHITE ANDs and WHITEONBLACK ORs
-// together the group of source pixels each destination pixel stands for (after their conversion
-// to the destination's format). Shrinking to a one-pixel-wide destination takes the last source
-// column (Wine takes the one before it; what Windows does is not known).
+// columns (StretchSourceIndex); a negative width or height on one side mirrors that axis. In a
+// transfer that mirrors or scales either axis every negative extent covers origin + extent + 1 ..
+// origin (the pixels counted from origin backwards); in a plain copy a negative extent covers
+// origin + extent .. origin - 1 (the rectangle with its corners swapped), as on Windows (Wine takes
+// the first rule for both). When shrinking, the destination context's stretch mode decides:
+// COLORONCOLOR and HALFTONE keep one source pixel per destination pixel, BLACKONWHITE ANDs and WHITEONBLACK
+// ORs together the group of source pixels each destination pixel stands for (after their conversion to the
+// destination's format). Shrinking to a one-pixel-wide destination takes the last source column (Wine takes
+// the one before it; what Windows does is not known).
 BOOL StretchBlt(HDC dst, int x, int y, int width, int height, HDC src, int sx, int sy, int sw, int sh,
                 DWORD rop);
 // Device-independent rows (1, 4, 8, 24 or 32 bits; bottom-up or top-down) scaled onto the target.

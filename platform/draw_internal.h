@@ -49,8 +49,9 @@ inline Area Visible(const gdi_internal::MemoryDC& dc) {
 
 // One transfer onto dst: the destination rectangle (x, y, width, height) takes the source
 // rectangle (sx, sy, sw, sh) scaled by StretchSourceIndex, all in device coordinates. A negative
-// extent covers origin + extent .. origin - 1 and counts from origin backwards, so a sign that
-// differs between the two sides mirrors that axis. Shrinking in BLACKONWHITE or WHITEONBLACK mode
+// extent counts from origin backwards, so a sign that differs between the two sides mirrors that
+// axis; it covers origin + extent + 1 .. origin when the transfer mirrors or scales either axis,
+// else origin + extent .. origin - 1. Shrinking in BLACKONWHITE or WHITEONBLACK mode
 // combines the source pixels of each destination pixel (AND or OR of their values in the source's
 // format) instead of dropping all but one.
 struct Job {

@@ -85,8 +85,7 @@ struct Axis {
 };
 
 // A signed extent as a half-open range: a negative one covers origin + extent .. origin - 1, the
-// pixels of the same rectangle with its corners given the other way round (see StretchBlt in
-// draw.h for how Windows differs).
+// pixels of the same rectangle with its corners given the other way round.
 std::pair<std::int64_t, std::int64_t> Range(std::int64_t origin, std::int64_t extent) {
     return extent < 0 ? std::pair{origin + extent, origin} : std::pair{origin, origin + extent};
 }
@@ -274,9 +273,23 @@ bool Run(const Job& job) {
                                : dst.bitsPerPixel == 24 ? 0xFFFFFFu
                                                         : 0xFFFFFFFFu;
 
+    // A transfer that mirrors or scales either axis takes each negative extent from its origin
+    // backwards, origin + extent + 1 .. origin, as Windows does; in a plain copy a negative extent
+    // only swaps the rectangle's corners (Range). Moving such origins one on gives the former.
+    const auto magnitude = [](std::int64_t v) { return v < 0 ? -v : v; };
+    const bool mirrors =
+        plan.source == Source::Bitmap &&
+        ((job.width < 0) != (job.sw < 0) || (job.height < 0) != (job.sh < 0) ||
+         magnitude(job.width) != magnitude(job.sw) || magnitude(job.height) != magnitude(job.sh));
+    const auto shifted = [mirrors](std::int64_t origin, std::int64_t extent) {
+        return mirrors && extent < 0 ? origin + 1 : origin;
+    };
+    const std::int64_t jx = shifted(job.x, job.width), jy = shifted(job.y, job.height);
+    const std::int64_t jsx = shifted(job.sx, job.sw), jsy = shifted(job.sy, job.sh);
+
     // The visible destination: its rectangle within the bitmap and the clip.
-    const auto [left, right] = Range(job.x, job.width);
-    const auto [top, bottom] = Range(job.y, job.height);
+    const auto [left, right] = Range(jx, job.width);
+    const auto [top, bottom] = Range(jy, job.height);
     std::int64_t x0 = std::max({left, job.visible.left, std::int64_t{0}});
     std::int64_t x1 = std::min({right, job.visible.right, std::int64_t{dst.width}});
     std::int64_t y0 = std::max({top, job.visible.top, std::int64_t{0}});
@@ -311,11 +324,11 @@ bool Run(const Job& job) {
 
     const Plane& src = *job.src;
     if (job.width == 0 || job.height == 0 || job.sw == 0 || job.sh == 0) return true;
-    const Axis cols{job.x,  job.width < 0, job.width < 0 ? -job.width : job.width,
-                    job.sx, job.sw < 0,    job.sw < 0 ? -job.sw : job.sw,
+    const Axis cols{jx,   job.width < 0, job.width < 0 ? -job.width : job.width,
+                    jsx,  job.sw < 0,    job.sw < 0 ? -job.sw : job.sw,
                     false};
-    const Axis rows{job.y,  job.height < 0, job.height < 0 ? -job.height : job.height,
-                    job.sy, job.sh < 0,     job.sh < 0 ? -job.sh : job.sh,
+    const Axis rows{jy,  job.height < 0, job.height < 0 ? -job.height : job.height,
+                    jsy, job.sh < 0,     job.sh < 0 ? -job.sh : job.sh,
                     true};
     // Destination pixels whose source lies outside the source bitmap stay unchanged. The mapping
     // is monotonic, so those are at the ends and trimming them leaves one run.

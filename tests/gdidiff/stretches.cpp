@@ -21,8 +21,8 @@ const Mode kModes[] = {
 struct Extent {
     int d, s;
 };
-const Extent kExtents[] = {{1, 7}, {2, 7}, {3, 8},  {8, 8},  {11, 3},
-                           {5, 1}, {1, 1}, {-3, 7}, {4, -8}, {-6, -5}};
+const Extent kExtents[] = {{-4, -4}, {1, 7}, {2, 7},  {8, 8},  {3, 8},  {11, 3},
+                           {5, 1},   {1, 1}, {-3, 7}, {4, -8}, {-6, -5}};
 
 // Pairs of kFormats indices: 1, 4, 8, 24, 32, mono, screen.
 const int kPairs[][2] = {{4, 4}, {2, 2}, {1, 1}, {3, 2}, {0, 0}, {5, 5}, {4, 5}, {5, 4}, {2, 3}, {6, 6}};

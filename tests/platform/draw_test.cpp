@@ -109,9 +109,10 @@ TEST(StretchBlt, ShrinksAndMirrorsByTheMapping) {
     } const cases[] = {
         {0, 3, 0, 7, {RGB(1, 0, 0), RGB(4, 0, 0), RGB(6, 0, 0), u}}, // the last of each group
         {1, 3, 1, 3, {u, RGB(1, 0, 0), RGB(2, 0, 0), RGB(3, 0, 0)}},
-        {4, -3, 1, 3, {u, RGB(3, 0, 0), RGB(2, 0, 0), RGB(1, 0, 0)}}, // covers 1..3, mirrored
-        {1, 3, 4, -3, {u, RGB(3, 0, 0), RGB(2, 0, 0), RGB(1, 0, 0)}},
-        {4, -3, 4, -3, {u, RGB(1, 0, 0), RGB(2, 0, 0), RGB(3, 0, 0)}}, // both: no mirror
+        {3, -3, 1, 3, {u, RGB(3, 0, 0), RGB(2, 0, 0), RGB(1, 0, 0)}}, // mirrored: covers 3 back to 1
+        {1, 3, 3, -3, {u, RGB(3, 0, 0), RGB(2, 0, 0), RGB(1, 0, 0)}},
+        {4, -3, 4, -3, {u, RGB(1, 0, 0), RGB(2, 0, 0), RGB(3, 0, 0)}}, // plain copy: corners swapped
+        {3, -3, 6, -6, {u, RGB(1, 0, 0), RGB(3, 0, 0), RGB(5, 0, 0)}}, // scaled: back from 3 and 6
         {0, 4, 5, 4, {RGB(5, 0, 0), RGB(6, 0, 0), u, u}},              // source runs out
         {0, 4, 1, 2, {RGB(1, 0, 0), RGB(1, 0, 0), RGB(2, 0, 0), RGB(2, 0, 0)}},
     };
@@ -410,7 +411,7 @@ TEST(StretchDIBits, ScalesAndMirrors) {
                                        255, 0, 0,   0, 0, 0,   0, 0}; // red green / blue black
     const auto* bmi = reinterpret_cast<const BITMAPINFO*>(&info);
     const Surface dst(32, 4, 4);
-    ASSERT_EQ(StretchDIBits(dst.get(), 0, 4, 4, -4, 0, 0, 2, 2, bits.data(), bmi, DIB_RGB_COLORS, SRCCOPY),
+    ASSERT_EQ(StretchDIBits(dst.get(), 0, 3, 4, -4, 0, 0, 2, 2, bits.data(), bmi, DIB_RGB_COLORS, SRCCOPY),
               2);
     EXPECT_EQ(dst.Row(0, 4), (std::vector{kBlue, kBlue, kBlack, kBlack})) << "upside down";
     EXPECT_EQ(dst.Row(3, 4), (std::vector{kRed, kRed, kGreen, kGreen}));
