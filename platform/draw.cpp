@@ -97,6 +97,7 @@ bool PaintArea(const MemoryDC& dc, std::int64_t x, std::int64_t y, std::int64_t 
     job.height = height;
     job.rop = rop;
     job.brush = brush;
+    job.brushRule = true;
     return draw_internal::Run(job);
 }
 
@@ -250,7 +251,6 @@ COLORREF GetTextColor(HDC hdc) {
     return Read(hdc, &MemoryDC::text, CLR_INVALID);
 }
 int SetStretchBltMode(HDC hdc, int mode) {
-    // Every mode is recorded but stretches the same way: nearest neighbour, as COLORONCOLOR.
     if (mode < BLACKONWHITE || mode > HALFTONE) return 0;
     return Exchange(hdc, &MemoryDC::stretchMode, mode, 0);
 }
@@ -275,7 +275,9 @@ BOOL StretchBlt(HDC dst, int x, int y, int width, int height, HDC src, int sx, i
         job.width = width;
         job.height = height;
         job.rop = rop;
-        job.monochromeRules = true;
+        job.brushRule = true;
+        job.dstMonochrome = draw_internal::MonochromeDevice(*target->bitmap);
+        job.stretchMode = target->stretchMode;
         Plane plane;
         // An unknown source only matters to operations that read one; those then fail.
         if (const MemoryDC* source = src ? objects.FindDC(src) : nullptr) {
@@ -286,6 +288,7 @@ BOOL StretchBlt(HDC dst, int x, int y, int width, int height, HDC src, int sx, i
             job.sw = sw;
             job.sh = sh;
             job.srcBackground = source->background;
+            job.srcMonochrome = draw_internal::MonochromeDevice(*source->bitmap);
         }
         return draw_internal::Run(job) ? TRUE : FALSE;
     });

@@ -73,19 +73,29 @@ int GetStretchBltMode(HDC hdc);
 
 // Block transfers between the bitmaps selected into two contexts (the source may be null for
 // operations that do not read it). Coordinates are logical: the viewport origin of each context is
-// added, and the destination is clipped to its bitmap and to its clip rectangle. Colour to
-// monochrome: source pixels equal to the source context's background colour become 1, others 0.
-// Monochrome to colour: 1 becomes the destination context's background colour, 0 its text colour.
-// Monochrome here means any 1-bit bitmap, whatever its colour table; 1 bit to 1 bit copies bits.
-// Other colours reaching 1, 4 or 8 bits per pixel become the nearest colour-table entry. Raster
-// operations work on the destination's pixel values (indices for 8 bits or fewer); on 32-bit
-// pixels the fourth byte is left 0, except that a plain unscaled 32-bit copy moves whole pixels.
-// Destination pixels whose source falls outside the source bitmap are left unchanged. The
-// stretch mode is recorded but every mode stretches as COLORONCOLOR does.
+// added, and the destination is clipped to its bitmap and to its clip rectangle. Monochrome here
+// means a monochrome device bitmap (CreateBitmap with 1 bit, or the bitmap a new memory context
+// holds); 1-bit bitmap sections are ordinary indexed bitmaps. Onto monochrome: source pixels equal to the
+// source context's background colour (for indexed sources: to the index of its nearest entry) become 1,
+// others 0. Monochrome onto other bitmaps: 1 becomes the destination context's background colour, 0 its text
+// colour; monochrome to monochrome copies bits. Other colours reaching 1, 4 or 8 bits per pixel become the
+// nearest colour-table entry; true colour reaching 8 bits is matched at 5 bits per channel (each channel
+// taken as (c & ~7) + 4), as Windows does. Raster operations work on the destination's whole pixel
+// values (indices for 8 bits or fewer, all 32 bits of 32-bit pixels, whose fourth byte sources of
+// other formats bring as 0); BLACKNESS clears every bit and WHITENESS sets every bit, whatever
+// the colour table holds. Destination pixels whose source falls outside the source bitmap are left
+// unchanged.
 BOOL BitBlt(HDC dst, int x, int y, int width, int height, HDC src, int sx, int sy, DWORD rop);
 // Scales the source rectangle to the destination rectangle by dropping or repeating whole rows and
-// columns (StretchSourceIndex); a negative width or height on one side mirrors that axis, over the
-// pixels origin + extent .. origin - 1 (the rectangle with its corners swapped).
+// columns (StretchSourceIndex); a negative width or height on one side mirrors that axis. In a
+// transfer that mirrors or scales either axis every negative extent covers origin + extent + 1 ..
+// origin (the pixels counted from origin backwards); in a plain copy a negative extent covers
+// origin + extent .. origin - 1 (the rectangle with its corners swapped), as on Windows (Wine takes
+// the first rule for both). When shrinking, the destination context's stretch mode decides:
+// COLORONCOLOR and HALFTONE keep one source pixel per destination pixel, BLACKONWHITE ANDs and WHITEONBLACK
+// ORs together the group of source pixels each destination pixel stands for (after their conversion to the
+// destination's format). Shrinking to a one-pixel-wide destination takes the last source column (Wine takes
+// the one before it; what Windows does is not known).
 BOOL StretchBlt(HDC dst, int x, int y, int width, int height, HDC src, int sx, int sy, int sw, int sh,
                 DWORD rop);
 // Device-independent rows (1, 4, 8, 24 or 32 bits; bottom-up or top-down) scaled onto the target.
@@ -107,14 +117,17 @@ int StretchSourceIndex(int d, int s, int dCount, bool rows);
 // Brushes and rectangles. SelectObject selects brushes too (the white stock brush at first) and
 // returns the previous one; PATCOPY and PatBlt paint with the selected brush. A brush is not
 // deletable while selected. FillRect and FrameRect also take a system colour index plus one in
-// place of a brush, as on Windows. The null brush paints nothing.
+// place of a brush, as on Windows. The null brush paints nothing. Brushes take the nearest
+// colour-table entry, except on 1-bit bitmaps: the entry equal to the brush colour, else the entry
+// the background colour maps to when the brush colour is the background colour and the other
+// entry when not. Monochrome device bitmaps are painted solid the same way, not dithered.
 HBRUSH CreateSolidBrush(COLORREF colour);
 HGDIOBJ GetStockObject(int object); // brushes here, pens in lines.h, fonts in text.h; never deleted
 int FillRect(HDC hdc, const RECT* rect, HBRUSH brush);
 int FrameRect(HDC hdc, const RECT* rect, HBRUSH brush);
 BOOL PatBlt(HDC hdc, int x, int y, int width, int height, DWORD rop);
-COLORREF GetPixel(HDC hdc, int x, int y); // CLR_INVALID outside the bitmap or clip
-COLORREF SetPixel(HDC hdc, int x, int y, COLORREF colour);
+COLORREF GetPixel(HDC hdc, int x, int y);                  // CLR_INVALID outside the bitmap or clip
+COLORREF SetPixel(HDC hdc, int x, int y, COLORREF colour); // the nearest entry; returns what is stored
 
 // Viewport origin and clip rectangle: a control paints through its parent's context at its own
 // offset, clipped to its own rectangle.

@@ -49,8 +49,11 @@ inline Area Visible(const gdi_internal::MemoryDC& dc) {
 
 // One transfer onto dst: the destination rectangle (x, y, width, height) takes the source
 // rectangle (sx, sy, sw, sh) scaled by StretchSourceIndex, all in device coordinates. A negative
-// extent covers origin + extent + 1 .. origin and counts from origin backwards, so a sign that
-// differs between the two sides mirrors that axis.
+// extent counts from origin backwards, so a sign that differs between the two sides mirrors that
+// axis; it covers origin + extent + 1 .. origin when the transfer mirrors or scales either axis,
+// else origin + extent .. origin - 1. Shrinking in BLACKONWHITE or WHITEONBLACK mode
+// combines the source pixels of each destination pixel (AND or OR of their values in the source's
+// format) instead of dropping all but one.
 struct Job {
     Plane dst;
     Area visible; // the destination bitmap, intersected with the clip rectangle
@@ -58,15 +61,28 @@ struct Job {
     const Plane* src = nullptr; // null for operations that do not read a source
     std::int64_t sx = 0, sy = 0, sw = 0, sh = 0;
     DWORD rop = SRCCOPY;
-    // Between two contexts: 1-bit sources become the destination's text (0) and background (1)
-    // colours, and other sources reach 1-bit destinations as 1 where they equal srcBackground.
-    // Otherwise 1-bit pixels are ordinary indices into their colour tables.
-    bool monochromeRules = false;
+    // Monochrome device bitmaps on either side (MonochromeDevice): such a source becomes the
+    // destination's text (0) and background (1) colours, other sources reach such a destination as
+    // 1 where they equal srcBackground, and between two of them bits are copied. Other 1-bit
+    // bitmaps are ordinary indices into their colour tables.
+    bool srcMonochrome = false;
+    bool dstMonochrome = false;
     COLORREF srcBackground = 0;
     COLORREF dstBackground = 0;
     COLORREF dstText = 0;
+    int stretchMode = COLORONCOLOR;
     const gdi_internal::Brush* brush = nullptr; // for PATCOPY
+    // A brush reaching a 1-bit bitmap: the entry equal to its colour, else the entry that
+    // dstBackground maps to when the colour is the background colour, the other entry when not.
+    // Without it, the nearest entry.
+    bool brushRule = false;
 };
+
+// A bitmap that the monochrome rules of transfers apply to: a 1-bit device-dependent bitmap,
+// including the one a new memory context holds.
+inline bool MonochromeDevice(const gdi_internal::DibSection& dib) {
+    return dib.bitsPerPixel == 1 && (dib.device || dib.owner != nullptr);
+}
 
 // false for an unsupported raster operation or a missing source; true otherwise, also when
 // nothing is visible. Memory for the transfer's own bookkeeping may run out: false as well.

@@ -100,6 +100,13 @@ inline COLORREF ColourOf(const RGBQUAD& q) {
 // A colour in a plane's format: itself for true colour, else the nearest table entry.
 std::uint32_t ToFormat(const Plane& plane, COLORREF c);
 
+// Block transfers match true colours to an 8-bit table at 5 bits per channel: each channel is
+// taken as the middle of its 8-value step ((c & ~7) + 4) before the nearest entry is found, as
+// Windows does to keep a lookup cache (entries lying close together then resolve alike).
+inline std::uint32_t Round5(std::uint32_t packed) {
+    return (packed & 0xF8F8F8u) | 0x040404u;
+}
+
 // 32-bit pixels are moved as whole words: the byte order in memory is the value's own on the
 // little-endian machines this runs on.
 static_assert(std::endian::native == std::endian::little);
@@ -157,6 +164,7 @@ class ColourCache {
 public:
     enum class Rule {
         Nearest,    // the nearest of the table's entries
+        Rounded,    // the nearest entry to the colour at 5 bits per channel (RoundedEntry)
         Background, // 1 where the colour equals the background, else 0 (monochrome transfers)
     };
     // colours and count are read for Nearest, background for Background.
@@ -166,7 +174,9 @@ public:
         Slot& slot = slots_[(packed * 2654435761u) >> (32 - kBits)];
         if (slot.key != (packed | kFilled)) {
             slot.key = packed | kFilled;
-            slot.value = rule_ == Rule::Background ? (packed == background_ ? 1u : 0u) : Nearest(packed);
+            slot.value = rule_ == Rule::Background ? (packed == background_ ? 1u : 0u)
+                         : rule_ == Rule::Rounded  ? Nearest(Round5(packed))
+                                                   : Nearest(packed);
         }
         return slot.value;
     }

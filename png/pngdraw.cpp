@@ -144,9 +144,11 @@ void TPNGObject::DrawOn(TCanvas& canvas, const TRect& rect) {
     case ptkAlpha: DrawAlphaBlended(target, rect); break;
     case ptkOpaque:
         SetStretchBltMode(target, COLORONCOLOR);
-        Transferred(StretchDIBits(target, rect.Left, rect.Top, rect.Right - rect.Left, rect.Bottom - rect.Top,
-                                  0, 0, static_cast<int>(header.Width), static_cast<int>(header.Height),
-                                  header.PixelRows(), description, DIB_RGB_COLORS, SRCCOPY));
+        // A mirrored extent counts back from its origin: a reversed rectangle starts one pixel in.
+        Transferred(StretchDIBits(
+            target, rect.Left - (rect.Right < rect.Left), rect.Top - (rect.Bottom < rect.Top),
+            rect.Right - rect.Left, rect.Bottom - rect.Top, 0, 0, static_cast<int>(header.Width),
+            static_cast<int>(header.Height), header.PixelRows(), description, DIB_RGB_COLORS, SRCCOPY));
         break;
     }
 }
@@ -165,8 +167,8 @@ void TPNGObject::DrawWithColorKey(HDC target, const std::uint8_t* rows, const BI
     const int ah = std::abs(h);
     const int left = std::min(rect.Left, rect.Right);
     const int top = std::min(rect.Top, rect.Bottom);
-    const int mx = w < 0 ? aw : 0; // a negative extent covers [origin + extent, origin)
-    const int my = h < 0 ? ah : 0;
+    const int mx = w < 0 ? aw - 1 : 0; // a mirrored extent covers [origin + extent + 1, origin]
+    const int my = h < 0 ? ah - 1 : 0;
 
     TWorkDC source(
         target, CreateDIBitmap(target, &description->bmiHeader, CBM_INIT, rows, description, DIB_RGB_COLORS));
@@ -174,6 +176,10 @@ void TPNGObject::DrawWithColorKey(HDC target, const std::uint8_t* rows, const BI
     TWorkDC mask(target, CreateBitmap(aw, ah, 1, 1, nullptr));
     TWorkDC work(target, CreateCompatibleBitmap(target, aw, ah));
 
+    // Shrinking keeps one pixel per destination pixel, as the opaque path does, rather than the
+    // AND of BLACKONWHITE, a new context's mode.
+    for (HDC dc : {static_cast<HDC>(mask), static_cast<HDC>(source), static_cast<HDC>(work)})
+        SetStretchBltMode(dc, COLORONCOLOR);
     const COLORREF previousBack = SetBkColor(source, keyColor);
     Transferred(
         StretchBlt(mask, mx, my, w, h, source, 0, 0, sw, sh, SRCCOPY)); // 1 where the scaled image is the key

@@ -109,19 +109,22 @@ TEST(StretchBlt, ShrinksAndMirrorsByTheMapping) {
     } const cases[] = {
         {0, 3, 0, 7, {RGB(1, 0, 0), RGB(4, 0, 0), RGB(6, 0, 0), u}}, // the last of each group
         {1, 3, 1, 3, {u, RGB(1, 0, 0), RGB(2, 0, 0), RGB(3, 0, 0)}},
-        {4, -3, 1, 3, {u, RGB(3, 0, 0), RGB(2, 0, 0), RGB(1, 0, 0)}}, // covers 1..3, mirrored
-        {1, 3, 4, -3, {u, RGB(3, 0, 0), RGB(2, 0, 0), RGB(1, 0, 0)}},
-        {4, -3, 4, -3, {u, RGB(1, 0, 0), RGB(2, 0, 0), RGB(3, 0, 0)}}, // both: no mirror
+        {3, -3, 1, 3, {u, RGB(3, 0, 0), RGB(2, 0, 0), RGB(1, 0, 0)}}, // mirrored: covers 3 back to 1
+        {1, 3, 3, -3, {u, RGB(3, 0, 0), RGB(2, 0, 0), RGB(1, 0, 0)}},
+        {4, -3, 4, -3, {u, RGB(1, 0, 0), RGB(2, 0, 0), RGB(3, 0, 0)}}, // plain copy: corners swapped
+        {3, -3, 6, -6, {u, RGB(1, 0, 0), RGB(3, 0, 0), RGB(5, 0, 0)}}, // scaled: back from 3 and 6
         {0, 4, 5, 4, {RGB(5, 0, 0), RGB(6, 0, 0), u, u}},              // source runs out
         {0, 4, 1, 2, {RGB(1, 0, 0), RGB(1, 0, 0), RGB(2, 0, 0), RGB(2, 0, 0)}},
     };
     for (const Case& c : cases) {
         const Surface dst(32, 4, 1);
+        SetStretchBltMode(dst.get(), COLORONCOLOR);
         dst.Row(0, {u, u, u, u});
         ASSERT_TRUE(StretchBlt(dst.get(), c.x, 0, c.w, 1, src.get(), c.sx, 3, c.sw, 1, SRCCOPY));
         EXPECT_EQ(dst.Row(0, 4), c.expected) << c.x << "," << c.w << " from " << c.sx << "," << c.sw;
     }
     const Surface column(32, 1, 3); // rows shrink to the first of each group
+    SetStretchBltMode(column.get(), COLORONCOLOR);
     ASSERT_TRUE(StretchBlt(column.get(), 0, 0, 1, 3, src.get(), 0, 0, 1, 7, SRCCOPY));
     EXPECT_EQ((std::vector{GetPixel(column.get(), 0, 0), GetPixel(column.get(), 0, 1),
                            GetPixel(column.get(), 0, 2)}),
@@ -132,28 +135,46 @@ TEST(StretchBlt, ShrinksAndMirrorsByTheMapping) {
     EXPECT_EQ((std::vector{GetPixel(column.get(), 0, 0), GetPixel(column.get(), 0, 1),
                            GetPixel(column.get(), 0, 2)}),
               (std::vector{RGB(0, 5, 0), RGB(0, 6, 0), kWhite}));
+
+    // The combining modes: each destination pixel ANDs or ORs its group, columns 0-1, 2-4, 5-6
+    // (up to the column COLORONCOLOR shows), rows 0-1 (green 0 and 1 in column 0).
+    const struct {
+        int mode;
+        std::vector<COLORREF> expected;
+    } modes[] = {
+        {BLACKONWHITE, {RGB(0, 0, 0), RGB(0, 0, 0), RGB(4, 0, 0)}},
+        {WHITEONBLACK, {RGB(1, 1, 0), RGB(7, 0, 0), RGB(7, 0, 0)}},
+    };
+    for (const auto& m : modes) {
+        const Surface dst(32, 3, 1);
+        SetStretchBltMode(dst.get(), m.mode);
+        ASSERT_TRUE(StretchBlt(dst.get(), 0, 0, 3, 1, src.get(), 0, 0, 7, 2, SRCCOPY));
+        EXPECT_EQ(dst.Row(0, 3), m.expected) << m.mode;
+    }
 }
 
 // ---- raster operations ----
 
 TEST(BitBlt, RasterOperationsOnKnownPixels) {
     const COLORREF s = RGB(0x12, 0x34, 0x56), d = RGB(0xF0, 0x0F, 0x5A);
+    // The fourth byte takes part too: the destination's 0x77 with the source's and brush's 0.
     const struct {
         DWORD rop;
         COLORREF expected;
+        BYTE fourth;
     } cases[] = {
-        {SRCCOPY, s},
-        {SRCPAINT, RGB(0xF2, 0x3F, 0x5E)},
-        {SRCAND, RGB(0x10, 0x04, 0x52)},
-        {SRCINVERT, RGB(0xE2, 0x3B, 0x0C)},
-        {SRCERASE, RGB(0x02, 0x30, 0x04)},
-        {NOTSRCCOPY, RGB(0xED, 0xCB, 0xA9)},
-        {NOTSRCERASE, RGB(0x0D, 0xC0, 0xA1)},
-        {MERGEPAINT, RGB(0xFD, 0xCF, 0xFB)},
-        {DSTINVERT, RGB(0x0F, 0xF0, 0xA5)},
-        {PATCOPY, RGB(1, 2, 3)},
-        {BLACKNESS, 0},
-        {WHITENESS, kWhite},
+        {SRCCOPY, s, 0},
+        {SRCPAINT, RGB(0xF2, 0x3F, 0x5E), 0x77},
+        {SRCAND, RGB(0x10, 0x04, 0x52), 0},
+        {SRCINVERT, RGB(0xE2, 0x3B, 0x0C), 0x77},
+        {SRCERASE, RGB(0x02, 0x30, 0x04), 0},
+        {NOTSRCCOPY, RGB(0xED, 0xCB, 0xA9), 0xFF},
+        {NOTSRCERASE, RGB(0x0D, 0xC0, 0xA1), 0x88},
+        {MERGEPAINT, RGB(0xFD, 0xCF, 0xFB), 0xFF},
+        {DSTINVERT, RGB(0x0F, 0xF0, 0xA5), 0x88},
+        {PATCOPY, RGB(1, 2, 3), 0},
+        {BLACKNESS, 0, 0},
+        {WHITENESS, kWhite, 0xFF},
     };
     const Surface src(CreateCompatibleBitmap(nullptr, 2, 1));
     src.Row(0, {s, s});
@@ -164,11 +185,11 @@ TEST(BitBlt, RasterOperationsOnKnownPixels) {
         ASSERT_TRUE(GetSelectedDib(dst.get(), view));
         BYTE* bits = view.bits;
         dst.Row(0, {d, d});
-        bits[3] = bits[7] = 0x77; // the unused byte comes back 0
+        bits[3] = bits[7] = 0x77;
         SelectObject(dst.get(), brush.get());
         ASSERT_TRUE(BitBlt(dst.get(), 1, 0, 1, 1, src.get(), 0, 0, c.rop)) << std::hex << c.rop;
         EXPECT_EQ(dst.Row(0, 2), (std::vector{d, c.expected})) << std::hex << c.rop;
-        EXPECT_EQ(bits[7], 0) << std::hex << c.rop;
+        EXPECT_EQ(bits[7], c.fourth) << std::hex << c.rop;
         EXPECT_EQ(bits[3], 0x77) << "outside the rectangle";
     }
     const Surface dst(32, 1, 1);
@@ -221,6 +242,7 @@ TEST(BitBlt, EveryColourFormatPairStretches) {
     for (const int from : {4, 8, 24, 32}) {
         for (const int to : {4, 8, 24, 32}) {
             const Surface src(Section(from, 4, 2, true)), dst(to, 9, 2);
+            SetStretchBltMode(dst.get(), COLORONCOLOR);
             src.Row(0, row);
             src.Row(1, {kWhite, kWhite, kWhite, kWhite});
             ASSERT_TRUE(StretchBlt(dst.get(), 0, 0, 8, 1, src.get(), 0, 0, 4, 2, SRCCOPY));
@@ -235,6 +257,7 @@ TEST(BitBlt, EveryColourFormatPairStretches) {
 }
 
 TEST(BitBlt, MonochromeConversionsUseContextColours) {
+    // Depth 0 stands for a monochrome device bitmap, 1 for a 1-bit section (black, white table).
     const COLORREF bk = RGB(10, 20, 30), text = RGB(200, 100, 0);
     struct Case {
         int from, to;
@@ -242,17 +265,26 @@ TEST(BitBlt, MonochromeConversionsUseContextColours) {
         std::vector<COLORREF> source, expected;
     } const cases[] = {
         // colour to monochrome: the source context's background colour becomes 1 (white)
-        {32, 1, bk, kRed, kRed, {bk, RGB(10, 20, 31), kWhite}, {kWhite, kBlack, kBlack}},
-        {24, 1, bk, kRed, kRed, {kBlack, bk, bk}, {kBlack, kWhite, kWhite}},
-        {8, 1, kGray, kRed, kRed, {kGray, kWhite, kBlack}, {kWhite, kBlack, kBlack}},
+        {32, 0, bk, kRed, kRed, {bk, RGB(10, 20, 31), kWhite}, {kWhite, kBlack, kBlack}},
+        {24, 0, bk, kRed, kRed, {kBlack, bk, bk}, {kBlack, kWhite, kWhite}},
+        {8, 0, kGray, kRed, kRed, {kGray, kWhite, kBlack}, {kWhite, kBlack, kBlack}},
+        {8, 0, RGB(130, 130, 130), kRed, kRed, {kGray, kWhite, kBlack}, {kWhite, kBlack, kBlack}}, // nearest
+        {1, 0, kBlack, kRed, kRed, {kBlack, kWhite, kBlack}, {kWhite, kBlack, kWhite}},
         // monochrome to colour: 1 becomes the destination's background, 0 its text colour
-        {1, 32, kRed, bk, text, {kWhite, kBlack, kWhite}, {bk, text, bk}},
-        {1, 24, kRed, bk, text, {kBlack, kWhite, kBlack}, {text, bk, text}},
-        {1, 8, kRed, RGB(120, 120, 120), RGB(250, 10, 10), {kWhite, kBlack, kBlack}, {kGray, kRed, kRed}},
-        {1, 1, kRed, kRed, kWhite, {kWhite, kBlack, kWhite}, {kWhite, kBlack, kWhite}}, // bits as they are
+        {0, 32, kRed, bk, text, {kWhite, kBlack, kWhite}, {bk, text, bk}},
+        {0, 24, kRed, bk, text, {kBlack, kWhite, kBlack}, {text, bk, text}},
+        {0, 8, kRed, RGB(120, 120, 120), RGB(250, 10, 10), {kWhite, kBlack, kBlack}, {kGray, kRed, kRed}},
+        {0, 1, kRed, RGB(250, 250, 250), kBlack, {kWhite, kBlack, kWhite}, {kWhite, kBlack, kWhite}},
+        {0, 0, kRed, kRed, kWhite, {kWhite, kBlack, kWhite}, {kWhite, kBlack, kWhite}}, // bits as they are
+        // 1-bit sections are indexed bitmaps: their colour table, the nearest entry
+        {1, 32, kRed, bk, text, {kWhite, kBlack, kWhite}, {kWhite, kBlack, kWhite}},
+        {32, 1, bk, kRed, kRed, {bk, RGB(200, 200, 200), kWhite}, {kBlack, kWhite, kWhite}},
+    };
+    const auto make = [](int depth, int width) {
+        return depth == 0 ? Surface(CreateBitmap(width, 1, 1, 1, nullptr)) : Surface(depth, width, 1);
     };
     for (const Case& c : cases) {
-        const Surface src(c.from, 10, 1), dst(c.to, 12, 1);
+        const Surface src = make(c.from, 10), dst = make(c.to, 12);
         SetBkColor(src.get(), c.srcBk);
         SetBkColor(dst.get(), c.dstBk);
         SetTextColor(dst.get(), c.dstText);
@@ -379,7 +411,7 @@ TEST(StretchDIBits, ScalesAndMirrors) {
                                        255, 0, 0,   0, 0, 0,   0, 0}; // red green / blue black
     const auto* bmi = reinterpret_cast<const BITMAPINFO*>(&info);
     const Surface dst(32, 4, 4);
-    ASSERT_EQ(StretchDIBits(dst.get(), 0, 4, 4, -4, 0, 0, 2, 2, bits.data(), bmi, DIB_RGB_COLORS, SRCCOPY),
+    ASSERT_EQ(StretchDIBits(dst.get(), 0, 3, 4, -4, 0, 0, 2, 2, bits.data(), bmi, DIB_RGB_COLORS, SRCCOPY),
               2);
     EXPECT_EQ(dst.Row(0, 4), (std::vector{kBlue, kBlue, kBlack, kBlack})) << "upside down";
     EXPECT_EQ(dst.Row(3, 4), (std::vector{kRed, kRed, kGreen, kGreen}));
