@@ -19,6 +19,17 @@ ctest --preset windows -j"$(nproc)"
 tested=$(date +%s)
 echo "windows: cross build $((built - start)) s, tests under Wine $((tested - built)) s"
 
+# Every executable must run on a bare Windows: it may import Windows' own DLLs only.
+system_dlls='^(KERNEL32|USER32|GDI32|SHELL32|ADVAPI32|msvcrt)\.dll$'
+while IFS= read -r exe; do
+    dlls=$(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^\s*DLL Name: //p' | sort -u)
+    echo "windows: $exe $(stat -c %s "$exe") bytes, imports $(echo $dlls)"
+    if echo "$dlls" | grep -qvE "$system_dlls"; then
+        echo "windows: $exe imports a DLL that is not Windows' own" >&2
+        exit 1
+    fi
+done < <(find build/windows -name '*.exe' -not -path '*/CMakeFiles/*' -not -path '*/wineprefix/*' | sort)
+
 # The Linux side of the comparisons comes from the default build.
 for linux in build/default/tests/gdi_diff build/default/tools/pngtool; do
     [ -x "$linux" ] || cmake --build --preset default --target "$(basename "$linux")" -j"$(nproc)"
