@@ -25,18 +25,14 @@ trap 'rm -rf "$work"' EXIT
 ln -s "$suite" "$work/suite"
 mkdir "$work/linux" "$work/windows"
 
-# run SIDE TOOL... ARGS: runs in $work/SIDE, leaving stdout, stderr, code and out.* there.
-run() {
-    local side=$1
-    shift
-    (cd "$work/$side" && rm -f stdout stderr code out.* && "$@" >stdout 2>stderr; echo $? >code)
-}
+# Windows form of a Unix path: Wine's drive Z: is the Unix root.
+winpath() { printf 'Z:%s' "${1//\//\\}"; }
 
-# compare LABEL: prints what differs between the two sides' last runs; returns 1 if anything does.
+# compare RUN LABEL: prints what differs between the two sides of a run; returns 1 if anything does.
 compare() {
-    local label=$1 what differs=0
+    local run=$1 label=$2 what differs=0
     for what in code stdout stderr out.bmp out.png; do
-        local a=$work/linux/$what b=$work/windows/$what
+        local a=$work/linux/$run/$what b=$work/windows/$run/$what
         [ -e "$a" ] || [ -e "$b" ] || continue
         if [ ! -e "$a" ] || [ ! -e "$b" ]; then
             echo "DIFF $label: $what written by $([ -e "$a" ] && echo Linux || echo Windows) only"
@@ -50,21 +46,36 @@ compare() {
     return $differs
 }
 
-runs=0 different=0
+# Each run gets a folder of its own on either side, two levels below the suite link, so both see the
+# same relative path. The Linux runs go one by one; the Windows runs go through one batch file in one
+# Wine session, as starting Wine costs far more than starting a program inside it.
+labels=()
+batch=$work/runs.bat
+printf '@echo off\r\n' >"$batch"
 for path in "$suite"/*.png; do
-    file=../suite/$(basename "$path")
+    file=../../suite/$(basename "$path")
     for command in info dump draw resave; do
         case $command in
         info | dump) args=("$command" "$file") ;;
         draw) args=(draw "$file" out.bmp) ;;
         resave) args=(resave "$file" out.png) ;;
         esac
-        run linux "$linux" "${args[@]}"
-        run windows "$wine" "$windows" "${args[@]}"
-        runs=$((runs + 1))
-        compare "pngtool ${args[*]}" || different=$((different + 1))
+        i=${#labels[@]}
+        labels+=("pngtool ${args[*]}")
+        mkdir "$work/linux/$i" "$work/windows/$i"
+        (cd "$work/linux/$i" && "$linux" "${args[@]}" >stdout 2>stderr; echo $? >code)
+        printf 'cd /d "%s"\r\n"%s" %s >stdout 2>stderr\r\necho %%ERRORLEVEL%%>code\r\n' \
+            "$(winpath "$work/windows/$i")" "$(winpath "$windows")" "${args[*]}" >>"$batch"
     done
 done
+"$wine" cmd /c "$(winpath "$batch")" >/dev/null 2>&1
 
-echo "pngtool-compare: $runs runs over $(ls "$suite"/*.png | wc -l) files, $different differ"
+different=0
+for i in "${!labels[@]}"; do
+    # cmd writes the exit code with a line end of its own.
+    [ -e "$work/windows/$i/code" ] && sed -i 's/\r$//' "$work/windows/$i/code"
+    compare "$i" "${labels[$i]}" || different=$((different + 1))
+done
+
+echo "pngtool-compare: ${#labels[@]} runs over $(ls "$suite"/*.png | wc -l) files, $different differ"
 [ "$different" -eq 0 ]
