@@ -150,7 +150,7 @@ bool SelectedSection32(HDC dc, TTargetRows& rows) {
 // of the first pixel of memory row 0 is flipped, device pixel (0, 0) is read back through a 1 x 1
 // transfer (source reads are not clipped), and the bit is restored. The bit is chosen so that the
 // flipped pixel differs from the first pixel of the last row, which bottom-up rows would show
-// instead. False when the read shows neither, or the transfer fails.
+// instead. False when the read shows neither; a failed transfer fails the draw, as elsewhere.
 bool LearnRowOrder(HDC target, POINT origin, TTargetRows& rows) {
     void* probeBits = nullptr;
     TWorkDC probe(nullptr, NewTopDownSection32(1, 1, &probeBits));
@@ -164,9 +164,9 @@ bool LearnRowOrder(HDC target, POINT origin, TTargetRows& rows) {
     const BOOL read = BitBlt(probe, 0, 0, 1, 1, target, -origin.x, -origin.y, SRCCOPY);
     GdiFlush();
     std::memcpy(rows.Bits, &first, 4);
+    Transferred(read);
     std::uint32_t seen = 0;
     std::memcpy(&seen, probeBits, 4);
-    if (!read) return false;
     if (((seen ^ flipped) & 0xFFFFFF) == 0) {
         rows.TopDown = true;
         return true;

@@ -329,7 +329,7 @@ TEST_P(UnknownHandles, EveryCallFails) {
     EXPECT_FALSE(DeleteObject(bitmap) || DeleteObject(palette) || DeleteObject(nullptr) || DeleteDC(dc) ||
                  DeleteDC(nullptr) || ResizePalette(palette, 4));
     EXPECT_EQ(GetObjectA(bitmap, 0, nullptr) + GetObjectA(palette, 0, nullptr) +
-                  Get(bitmap, 0, 1, nullptr, info),
+                  GetDIBits(live.get(), bitmap, 0, 1, nullptr, info.get(), DIB_RGB_COLORS),
               0);
     EXPECT_EQ(GetPaletteEntries(palette, 0, 1, &entry) + SetPaletteEntries(palette, 0, 1, &entry), 0u);
     EXPECT_EQ(GetNearestPaletteIndex(palette, RGB(1, 2, 3)), CLR_INVALID);
