@@ -8,9 +8,9 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "platform/gdi.h"
 #include "toolkit/core/bitmap.h"
 #include "toolkit/core/exception.h"
+#include "toolkit/core/sectionlimit.h"
 #include "toolkit/core/stream.h"
 
 namespace {

@@ -8,10 +8,10 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "platform/gdi.h"
 #include "png/pngimage.h"
 #include "toolkit/core/exception.h"
 #include "toolkit/core/picture.h"
+#include "toolkit/core/sectionlimit.h"
 #include "toolkit/core/stream.h"
 
 namespace {

@@ -41,7 +41,7 @@ std::unique_ptr<DibSection> MakeDevice(int bitsPerPixel, int width, int height) 
         bitsPerPixel = 1;
         width = height = 1;
     }
-    auto dib = gdi_internal::MakeDib(bitsPerPixel, width, -height, BitmapSectionLimit());
+    auto dib = gdi_internal::MakeDib(bitsPerPixel, width, -height, gdi_internal::kMaxBitmapBytes);
     if (!dib) return nullptr;
     dib->device = true;
     if (bitsPerPixel == 1) gdi_internal::StandardColours(1, dib->colours.data());

@@ -50,7 +50,7 @@ constexpr int ERROR_REGION = 0;
 // word-aligned rows when bits are given; colour table black, white; a new one is all 0) and 32-bit
 // ones; bits may be null. A zero width or height gives a 1 x 1 monochrome bitmap, as on Windows.
 // GetObjectA reports these device-dependent bitmaps with bmBits null and word-aligned bmWidthBytes.
-// Pixel memory is refused (null) above BitmapSectionLimit(), as for bitmap sections.
+// Pixel memory above 1 GiB is refused (null), as for bitmap sections.
 HBITMAP CreateCompatibleBitmap(HDC hdc, int width, int height);
 HBITMAP CreateBitmap(int width, int height, UINT planes, UINT bitsPerPixel, const void* bits);
 // A compatible bitmap of the header's size; with CBM_INIT its pixels are the device-independent

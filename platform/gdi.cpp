@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
@@ -37,8 +36,6 @@ using gdi_internal::Objects;
 using gdi_internal::Palette;
 using gdi_internal::Pen;
 using gdi_internal::Registry;
-
-std::atomic<std::size_t> sectionLimit{std::size_t{1} << 30};
 
 // The registry held under its lock to the end of the caller's scope.
 struct LockedRegistry {
@@ -250,7 +247,7 @@ HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, UINT usage, void** bits, H
     BITMAPINFOHEADER header;
     if (!info || usage != DIB_RGB_COLORS || section || !pixels::ReadDibHeader(info, header)) return nullptr;
     try {
-        auto dib = MakeDib(header.biBitCount, header.biWidth, header.biHeight, BitmapSectionLimit());
+        auto dib = MakeDib(header.biBitCount, header.biWidth, header.biHeight, gdi_internal::kMaxBitmapBytes);
         if (!dib) return nullptr;
         if (header.biBitCount <= 8) pixels::ReadColourTable(info, header, dib->colours.data());
         auto&& [objects, lock] = LockedObjects();
@@ -262,18 +259,10 @@ HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, UINT usage, void** bits, H
     }
 }
 
-void SetBitmapSectionLimit(std::size_t bytes) {
-    sectionLimit.store(bytes);
-}
-
-std::size_t BitmapSectionLimit() {
-    return sectionLimit.load();
-}
-
-int GetDIBits(HDC, HBITMAP bitmap, UINT start, UINT lines, void* bits, BITMAPINFO* info, UINT usage) {
-    // The DC is not consulted: the bitmap carries its own format, and Windows does not require
-    // the bitmap to be selected into it.
-    if (!info || usage != DIB_RGB_COLORS) return 0;
+int GetDIBits(HDC hdc, HBITMAP bitmap, UINT start, UINT lines, void* bits, BITMAPINFO* info, UINT usage) {
+    // The DC is not consulted beyond being required, as Windows refuses a null one: the bitmap
+    // carries its own format, and Windows does not require the bitmap to be selected into it.
+    if (!hdc || !info || usage != DIB_RGB_COLORS) return 0;
     auto&& [objects, lock] = LockedObjects();
     const DibSection* dib = objects.FindBitmap(bitmap);
     if (!dib) return 0;
@@ -337,6 +326,30 @@ int GetObjectA(HGDIOBJ obj, int size, void* buffer) {
         constexpr int needed = sizeof(BITMAP);
         if (!buffer) return needed;
         if (size < needed) return 0;
+        if (!dib->device && !dib->owner && size >= static_cast<int>(sizeof(DIBSECTION))) {
+            DIBSECTION section{};
+            section.dsBm = BITMAP{0,
+                                  dib->width,
+                                  dib->height,
+                                  dib->stride,
+                                  1,
+                                  static_cast<WORD>(dib->bitsPerPixel),
+                                  dib->pixels.get()};
+            section.dsBmih =
+                BITMAPINFOHEADER{sizeof(BITMAPINFOHEADER),
+                                 dib->width,
+                                 dib->height, // positive for top-down sections too
+                                 1,
+                                 static_cast<WORD>(dib->bitsPerPixel),
+                                 BI_RGB,
+                                 static_cast<DWORD>(dib->stride) * static_cast<DWORD>(dib->height),
+                                 0,
+                                 0,
+                                 dib->bitsPerPixel <= 8 ? DWORD{1} << dib->bitsPerPixel : 0,
+                                 0};
+            std::memcpy(buffer, &section, sizeof(section));
+            return sizeof(section);
+        }
         BITMAP record{};
         record.bmType = 0;
         record.bmWidth = dib->width;
@@ -374,6 +387,20 @@ int GetObjectA(HGDIOBJ obj, int size, void* buffer) {
         return needed;
     }
     return 0;
+}
+
+HGDIOBJ GetCurrentObject(HDC hdc, UINT type) {
+    auto&& [objects, lock] = LockedObjects();
+    const MemoryDC* dc = objects.FindDC(hdc);
+    if (!dc) return nullptr;
+    switch (type) {
+    case OBJ_PEN: return dc->pen;
+    case OBJ_BRUSH: return dc->brush;
+    case OBJ_PAL: return dc->palette;
+    case OBJ_FONT: return dc->font;
+    case OBJ_BITMAP: return dc->bitmap;
+    default: return nullptr;
+    }
 }
 
 HPALETTE CreatePalette(const LOGPALETTE* palette) {

@@ -19,8 +19,8 @@ BOOL DeleteObject(HGDIOBJ obj);
 
 // Bitmap sections of 1, 4, 8, 24 or 32 bits per pixel, uncompressed, rows padded to 4 bytes,
 // bottom-up for a positive height and top-down for a negative one. Pixel data is zero-filled.
-// Returns null for anything else, for width or height 0, or when the pixel data would exceed the
-// section limit below. *bits receives the address of the pixel data (null on failure).
+// Returns null for anything else, for width or height 0, or when the pixel data would exceed 1 GiB. *bits
+// receives the address of the pixel data (null on failure).
 HBITMAP CreateDIBSection(HDC hdc, const BITMAPINFO* info, UINT usage, void** bits, HANDLE section,
                          DWORD offset);
 
@@ -31,9 +31,25 @@ HBITMAP CreateDIBSection(HDC hdc, const BITMAPINFO* info, UINT usage, void** bit
 // rows copied, 0 on failure.
 int GetDIBits(HDC hdc, HBITMAP bitmap, UINT start, UINT lines, void* bits, BITMAPINFO* info, UINT usage);
 
-// A bitmap: fills a BITMAP record (size at least sizeof(BITMAP)); a palette: fills a WORD with its
-// entry count. With buffer null returns the size needed. Returns the bytes written, 0 on failure.
+// A bitmap: fills a BITMAP record (size at least sizeof(BITMAP)); a bitmap section given at least
+// sizeof(DIBSECTION) fills a DIBSECTION instead, its biHeight positive whatever the row order, as
+// Windows does. A palette: fills a WORD with its entry count; a font a LOGFONTA, a pen a LOGPEN.
+// With buffer null returns the size needed (sizeof(BITMAP) for any bitmap). Returns the bytes
+// written, 0 on failure.
 int GetObjectA(HGDIOBJ obj, int size, void* buffer);
+
+// The object of a kind selected into a device context; null for other kinds or unknown contexts.
+constexpr UINT OBJ_PEN = 1;
+constexpr UINT OBJ_BRUSH = 2;
+constexpr UINT OBJ_PAL = 5;
+constexpr UINT OBJ_FONT = 6;
+constexpr UINT OBJ_BITMAP = 7;
+HGDIOBJ GetCurrentObject(HDC hdc, UINT type);
+
+// Drawing here is never batched, so there is nothing to flush before touching section memory.
+inline BOOL GdiFlush() {
+    return TRUE;
+}
 
 // Replaces count entries of the colour table of the bitmap section selected into hdc, from start;
 // returns how many were set (0 when none is selected or it has no colour table).
@@ -64,14 +80,19 @@ constexpr COLORREF CLR_INVALID = 0xFFFFFFFFu;
 
 #endif // _WIN32
 
-// The most pixel data, in bytes, that one bitmap section may hold (1 GiB by default). Not a
-// Windows call: the real platform has a limit of its own, this one can be set for tests and tools.
-void SetBitmapSectionLimit(std::size_t bytes);
-std::size_t BitmapSectionLimit();
-
 // Live device contexts, bitmaps, palettes, brushes, pens and fonts (stock objects not counted). Not a Windows
 // call: tests use it to show that nothing is left behind.
 std::size_t GdiObjectCount();
+
+// Whether the program runs under Wine, whose object count (GetGuiResources) always answers 0, so
+// that leak checks know they cannot count there. Not a Windows call.
+#ifdef _WIN32
+bool RunningUnderWine();
+#else
+inline bool RunningUnderWine() {
+    return false;
+}
+#endif
 
 #ifndef _WIN32
 

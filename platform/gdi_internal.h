@@ -152,6 +152,10 @@ T* Adopt(std::unordered_map<const void*, std::unique_ptr<T>>& map, std::unique_p
 // A bitmap's pixels as a plane.
 pixels::Plane PlaneOf(const DibSection& dib);
 
+// The most pixel data one bitmap of the stand-in holds: a guard against sizes no test needs, not a
+// setting (the library keeps a limit of its own).
+constexpr std::size_t kMaxBitmapBytes = std::size_t{1} << 30;
+
 // Zero-filled pixel storage for a validated format (a negative height means top-down rows); null
 // when it would exceed limit bytes or memory runs out.
 std::unique_ptr<DibSection> MakeDib(int bitsPerPixel, LONG width, LONG height, std::size_t limit);

@@ -165,6 +165,15 @@ struct BITMAP {
     LPVOID bmBits;
 };
 
+// What GetObjectA reports for a bitmap section given room for it.
+struct DIBSECTION {
+    BITMAP dsBm;
+    BITMAPINFOHEADER dsBmih;
+    DWORD dsBitfields[3];
+    HANDLE dshSection;
+    DWORD dsOffset;
+};
+
 constexpr UINT DIB_RGB_COLORS = 0;
 constexpr UINT DIB_PAL_COLORS = 1;
 constexpr DWORD BI_RGB = 0;

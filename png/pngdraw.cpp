@@ -1,10 +1,12 @@
 // Drawing: the three paths by transparency kind; the colour blend of the alpha path is in pngblend.
 #include <algorithm>
+#include <cstring>
 #include <memory>
 #include <type_traits>
 #include <vector>
 
 #include "platform/draw.h"
+#include "platform/faults.h"
 #include "platform/gdi.h"
 #include "png/pngblend.h"
 #include "png/pngerrors.h"
@@ -14,6 +16,7 @@
 #include "png/pngobject.h"
 #include "png/pngpalette.h"
 #include "toolkit/core/canvas.h"
+#include "toolkit/core/sectionlimit.h"
 
 namespace {
 
@@ -35,12 +38,20 @@ void Transferred(int done) {
     if (done == 0) RaisePngError<EPNGOutMemory>(pnglang::EPNGOutMemoryText);
 }
 
+// Each bitmap a draw makes is a failure point of the sweep as well, since the real platform's
+// objects are beyond its reach: a refusal there takes the way out a refusal of the platform takes.
+HBITMAP Swept(HBITMAP bitmap) {
+    if (bitmap == nullptr || !faults::ShouldFail()) return bitmap;
+    DeleteObject(bitmap);
+    return nullptr;
+}
+
 // The bitmap is held first, so that nothing is left behind when the context is refused; the
 // selection is undone before either is deleted. Not copyable (its members are not).
 class TWorkDC {
 public:
     TWorkDC(HDC compatibleWith, HBITMAP bitmap)
-        : FBitmap(Granted<HGDIOBJ>(bitmap), DeleteObject),
+        : FBitmap(Granted<HGDIOBJ>(Swept(bitmap)), DeleteObject),
           FDC(Granted(CreateCompatibleDC(compatibleWith)), DeleteDC),
           FPrevious(Granted(SelectObject(FDC.get(), bitmap))) {}
     ~TWorkDC() { SelectObject(FDC.get(), FPrevious); }
@@ -103,6 +114,65 @@ void BlendPaletteRow(u8* target, const u8* pixels, const TPaletteAlpha& table, c
         target[1] = BlendChannel(table.Colour[i][1], target[1], a);
         target[2] = BlendChannel(table.Colour[i][2], target[2], a);
     }
+}
+
+// A 32-bit top-down section of w x h pixels (null when refused); *bits receives its pixel data.
+HBITMAP NewTopDownSection32(std::int32_t w, std::int32_t h, void** bits) {
+    const BITMAPINFOHEADER layout{40, w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    return CreateDIBSection(nullptr, reinterpret_cast<const BITMAPINFO*>(&layout), DIB_RGB_COLORS, bits,
+                            nullptr, 0);
+}
+
+// The pixel memory of a 32-bit bitmap section selected into a device context.
+struct TTargetRows {
+    u8* Bits = nullptr;
+    std::int64_t Width = 0;
+    std::int64_t Height = 0;
+    std::ptrdiff_t Stride = 0;
+    bool TopDown = false;
+};
+
+bool SelectedSection32(HDC dc, TTargetRows& rows) {
+    const auto bitmap = static_cast<HBITMAP>(GetCurrentObject(dc, OBJ_BITMAP));
+    DIBSECTION section{};
+    // Only a section answers with the whole record; a device-dependent bitmap gives a BITMAP.
+    if (bitmap == nullptr || GetObjectA(bitmap, sizeof(section), &section) != int(sizeof(section)) ||
+        section.dsBm.bmBits == nullptr || section.dsBmih.biBitCount != 32 || section.dsBm.bmWidthBytes <= 0)
+        return false;
+    rows.Bits = static_cast<u8*>(section.dsBm.bmBits);
+    rows.Width = section.dsBm.bmWidth;
+    rows.Height = section.dsBm.bmHeight;
+    rows.Stride = section.dsBm.bmWidthBytes;
+    return rows.Width > 0 && rows.Height > 0;
+}
+
+// The section record tells no row order (its height is positive either way), so it is seen: a bit
+// of the first pixel of memory row 0 is flipped, device pixel (0, 0) is read back through a 1 x 1
+// transfer (source reads are not clipped), and the bit is restored. The bit is chosen so that the
+// flipped pixel differs from the first pixel of the last row, which bottom-up rows would show
+// instead. False when the read shows neither; a failed transfer fails the draw, as elsewhere.
+bool LearnRowOrder(HDC target, POINT origin, TTargetRows& rows) {
+    void* probeBits = nullptr;
+    TWorkDC probe(nullptr, NewTopDownSection32(1, 1, &probeBits));
+    GdiFlush(); // drawing still queued for the target must land before its memory is read
+    std::uint32_t first = 0, last = 0;
+    std::memcpy(&first, rows.Bits, 4);
+    std::memcpy(&last, rows.Bits + (rows.Height - 1) * rows.Stride, 4);
+    const std::uint32_t flip = ((first ^ last) & 0xFFFFFF) == 1 ? 2 : 1;
+    const std::uint32_t flipped = first ^ flip;
+    std::memcpy(rows.Bits, &flipped, 4);
+    const BOOL read = BitBlt(probe, 0, 0, 1, 1, target, -origin.x, -origin.y, SRCCOPY);
+    GdiFlush();
+    std::memcpy(rows.Bits, &first, 4);
+    Transferred(read);
+    std::uint32_t seen = 0;
+    std::memcpy(&seen, probeBits, 4);
+    if (((seen ^ flipped) & 0xFFFFFF) == 0) {
+        rows.TopDown = true;
+        return true;
+    }
+    rows.TopDown = false;
+    return ((seen ^ last) & 0xFFFFFF) == 0;
 }
 
 // Swaps Left and Right when Right is less, then Top and Bottom when Bottom is less.
@@ -250,31 +320,30 @@ void TPNGObject::DrawAlphaBlended(HDC target, const TRect& rect) {
         }
     };
 
-    // A 32-bit target that holds the whole rectangle inside its bitmap and clip is blended where it
-    // stands: the same pixels as reading it back and writing it again, without the two copies.
-    // Palette images keep the copy, so that a missing palette entry leaves the target untouched.
-#ifndef _WIN32 // FIXME: row order of a real section
-    DibView view;
+    // A 32-bit section target that holds the whole rectangle inside its bitmap and clip is blended
+    // where it stands: the same pixels as reading it back and writing it again, without the two
+    // copies. Palette images keep the copy, so that a missing palette entry leaves the target untouched.
+    TTargetRows rows32;
     POINT origin{};
     RECT clip{};
-    if (!palette && GetSelectedDib(target, view) && view.bitsPerPixel == 32 &&
-        GetViewportOrgEx(target, &origin) && GetClipBox(target, &clip) == SIMPLEREGION &&
-        r.Left >= clip.left && r.Top >= clip.top && r.Right <= clip.right && r.Bottom <= clip.bottom) {
+    if (!palette && SelectedSection32(target, rows32) && GetViewportOrgEx(target, &origin) &&
+        GetClipBox(target, &clip) == SIMPLEREGION && r.Left >= clip.left && r.Top >= clip.top &&
+        r.Right <= clip.right && r.Bottom <= clip.bottom) {
         const std::int64_t left = std::int64_t{r.Left} + origin.x, top = std::int64_t{r.Top} + origin.y;
-        if (left >= 0 && top >= 0 && left + w <= view.width && top + h <= view.height) {
-            const std::int64_t row = view.topDown ? top : view.height - 1 - top;
-            u8* base = view.bits + row * view.stride + left * 4;
-            blendInto(base, view.topDown ? view.stride : -std::ptrdiff_t(view.stride));
+        if (left >= 0 && top >= 0 && left + w <= rows32.Width && top + h <= rows32.Height &&
+            LearnRowOrder(target, origin, rows32)) {
+            const std::int64_t row = rows32.TopDown ? top : rows32.Height - 1 - top;
+            u8* base = rows32.Bits + row * rows32.Stride + left * 4;
+            blendInto(base, rows32.TopDown ? rows32.Stride : -rows32.Stride);
             return;
         }
     }
-#endif
 
     // Otherwise through a 32-bit top-down section: the rectangle read back, blended, written again.
-    const BITMAPINFOHEADER layout{40, w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    if (!FitsBitmapSectionLimit(std::uint64_t(w) * 4, std::uint64_t(h)))
+        RaisePngError<EPNGOutMemory>(pnglang::EPNGOutMemoryText);
     void* bits = nullptr;
-    TWorkDC section(nullptr, CreateDIBSection(nullptr, reinterpret_cast<const BITMAPINFO*>(&layout),
-                                              DIB_RGB_COLORS, &bits, nullptr, 0));
+    TWorkDC section(nullptr, NewTopDownSection32(w, h, &bits));
     Transferred(BitBlt(section, 0, 0, w, h, target, r.Left, r.Top, SRCCOPY));
     blendInto(static_cast<u8*>(bits), std::ptrdiff_t(w) * 4);
     Transferred(BitBlt(target, r.Left, r.Top, w, h, section, 0, 0, SRCCOPY));

@@ -10,6 +10,7 @@
 #include "png/pngerrors.h"
 #include "png/pngformat.h"
 #include "png/pnglang.h"
+#include "toolkit/core/sectionlimit.h"
 
 namespace {
 
@@ -81,9 +82,8 @@ std::uint64_t TImageMemory::SetLayout(std::uint32_t width, std::uint32_t height,
     FBitDepth = bitDepth;
     FStride = static_cast<std::int32_t>(((std::int64_t{rowBits} * width + 31) / 32) * 4);
     // Refuse before anything is allocated: the planes are never larger than the pixel rows.
-    const std::uint64_t bytes = std::uint64_t(FStride) * height;
-    if (bytes > BitmapSectionLimit()) RaiseOutMemory();
-    return bytes;
+    if (!FitsBitmapSectionLimit(std::uint64_t(FStride), height)) RaiseOutMemory();
+    return std::uint64_t(FStride) * height;
 }
 
 void TImageMemory::MakeSection() {

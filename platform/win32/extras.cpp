@@ -1,20 +1,12 @@
 // Our few extras over the real Windows API.
-#include <atomic>
-
 #include "platform/gdi.h"
-
-namespace {
-std::atomic<std::size_t> sectionLimit{std::size_t{1} << 30};
-}
-
-void SetBitmapSectionLimit(std::size_t bytes) {
-    sectionLimit.store(bytes);
-}
-
-std::size_t BitmapSectionLimit() {
-    return sectionLimit.load();
-}
 
 std::size_t GdiObjectCount() {
     return GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
+}
+
+bool RunningUnderWine() {
+    // Wine's ntdll exports its version; Windows' does not.
+    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
 }

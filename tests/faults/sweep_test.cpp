@@ -15,6 +15,7 @@
 #include "platform/gdi.h"
 #include "platform/resource.h"
 #include "png/pngimage.h"
+#include "support/objects.h"
 #include "support/png_load.h"
 #include "support/pngsuite.h"
 #include "support/surface.h"
@@ -55,7 +56,7 @@ long Sweep(const std::function<void()>& op, const std::function<void(const std::
             raised = "std::bad_alloc";
         }
         const long passed = faults::EndSweep();
-        EXPECT_EQ(GdiObjectCount(), objects) << "platform objects left behind with point " << n << " failing";
+        EXPECT_OBJECT_COUNT(objects) << "platform objects left behind with point " << n << " failing";
         check(raised);
         if (raised.empty()) {
             EXPECT_LT(passed, n) << "point " << n << " failed unnoticed";
@@ -90,7 +91,7 @@ TEST_F(FaultSweep, ReadingEachColourType) {
                 if (image.PixelWidth() != 32) throw std::logic_error("wrong width");
             },
             [](const std::string&) {});
-        EXPECT_EQ(GdiObjectCount(), objects);
+        EXPECT_OBJECT_COUNT(objects);
         EXPECT_GT(points, 0) << name;
         Report(name, points);
     }
@@ -129,7 +130,11 @@ TEST_F(FaultSweep, DrawingEachPathScaledAndUnscaled) {
                     EXPECT_EQ(0, std::memcmp(target.Bits, want.Bits, 60 * 40 * 4))
                         << c.Name << (failed ? " changed the target when it failed" : " drew differently");
                 });
-            EXPECT_GT(points, 0) << c.Name;
+            // The opaque path is one platform call that makes nothing of ours: whether it has
+            // failure points is the platform's affair.
+            if (c.Kind != ptkOpaque) {
+                EXPECT_GT(points, 0) << c.Name;
+            }
             Report(c.Name, points);
         }
     }

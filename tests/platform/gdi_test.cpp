@@ -47,7 +47,10 @@ Bitmap MakeSection(Info info, BYTE** bits = nullptr) {
 }
 
 int Get(HBITMAP bitmap, UINT start, UINT lines, void* bits, Info& info) {
-    return GetDIBits(nullptr, bitmap, start, lines, bits, info.get(), DIB_RGB_COLORS);
+    HDC dc = CreateCompatibleDC(nullptr);
+    const int rows = GetDIBits(dc, bitmap, start, lines, bits, info.get(), DIB_RGB_COLORS);
+    DeleteDC(dc);
+    return rows;
 }
 
 std::tuple<int, int, int> Rgb(const RGBQUAD& c) {
@@ -118,16 +121,11 @@ TEST(Section, ReadsColourTableAfterBiSizeHonouringClrUsed) {
               std::make_tuple(Rgb(kRed), Rgb(kBlue), Rgb(kBlack)));
 }
 
-TEST(Section, LimitIsOneGiBAndSettable) {
-    EXPECT_EQ(BitmapSectionLimit(), std::size_t{1} << 30);
+TEST(Section, PixelDataAboveOneGiBIsRefused) {
     // 65536 bytes x 65537 rows: 4 GiB + 64 KiB, which a 32-bit product would take for 64 KiB.
     EXPECT_EQ(MakeSection(MakeInfo(32, 16384, 65537)), nullptr);
+    EXPECT_EQ(MakeSection(MakeInfo(32, 16384, 16385)), nullptr);
     EXPECT_EQ(MakeSection(MakeInfo(32, INT32_MAX, -INT32_MAX)), nullptr);
-    SetBitmapSectionLimit(64); // 16 bytes x 4 rows fits exactly
-    EXPECT_NE(MakeSection(MakeInfo(24, 5, -4)), nullptr);
-    SetBitmapSectionLimit(63);
-    EXPECT_EQ(MakeSection(MakeInfo(24, 5, 4)), nullptr);
-    SetBitmapSectionLimit(std::size_t{1} << 30);
 }
 
 long ResidentBytes() {
@@ -159,11 +157,12 @@ TEST(GetDIBits, HeaderQueryFillsSizeAndLeavesTheRest) {
     query.header.biBitCount = 24; // a depth asked for is kept and sized
     ASSERT_NE(Get(bitmap.get(), 0, 7, nullptr, query), 0);
     EXPECT_EQ(std::make_tuple(h.biBitCount, h.biSizeImage), std::make_tuple(WORD{24}, 16u * 7));
-    // Reading needs a supported depth, the bitmap's width and colours given as RGB.
+    // Reading needs a device context, a supported depth, the bitmap's width and colours given as RGB.
     std::array<BYTE, 64> out{};
     for (Info dest : {MakeInfo(16, 5, 7), MakeInfo(8, 4, 7)})
         EXPECT_EQ(Get(bitmap.get(), 0, 7, out.data(), dest), 0);
     EXPECT_EQ(GetDIBits(nullptr, bitmap.get(), 0, 7, out.data(), query.get(), DIB_PAL_COLORS), 0);
+    EXPECT_EQ(GetDIBits(nullptr, bitmap.get(), 0, 7, nullptr, query.get(), DIB_RGB_COLORS), 0);
 }
 
 // A 1 x 4 8-bit bitmap whose rows, top to bottom, hold 10, 11, 12, 13; both row orders each side.
@@ -330,7 +329,7 @@ TEST_P(UnknownHandles, EveryCallFails) {
     EXPECT_FALSE(DeleteObject(bitmap) || DeleteObject(palette) || DeleteObject(nullptr) || DeleteDC(dc) ||
                  DeleteDC(nullptr) || ResizePalette(palette, 4));
     EXPECT_EQ(GetObjectA(bitmap, 0, nullptr) + GetObjectA(palette, 0, nullptr) +
-                  Get(bitmap, 0, 1, nullptr, info),
+                  GetDIBits(live.get(), bitmap, 0, 1, nullptr, info.get(), DIB_RGB_COLORS),
               0);
     EXPECT_EQ(GetPaletteEntries(palette, 0, 1, &entry) + SetPaletteEntries(palette, 0, 1, &entry), 0u);
     EXPECT_EQ(GetNearestPaletteIndex(palette, RGB(1, 2, 3)), CLR_INVALID);

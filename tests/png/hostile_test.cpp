@@ -7,6 +7,7 @@
 #include <new>
 
 #include "platform/gdi.h"
+#include "support/objects.h"
 #include "support/png_load.h"
 
 using namespace pngtest;
@@ -128,7 +129,7 @@ TEST(Hostile, PalettesThatAreNotKeptAreReleased) {
             TPNGObject copy;
             copy.AssignFrom(&image);
         }
-        EXPECT_EQ(GdiObjectCount(), before) << c.name;
+        EXPECT_OBJECT_COUNT(before) << c.name;
     }
 }
 

@@ -41,21 +41,28 @@ TEST(PngButtonLayout, ImageAndCaptionPositions) {
         const char* caption;
         TPNGButtonLayout layout;
         bool pressed;
-        int imageLeft, imageTop, captionTop;
+        int imageLeft;
+        // For a caption 13 pixels high (Tahoma on Windows, and its stand-in here) and 12 (Wine's
+        // Tahoma): the vertical places follow the font.
+        int imageTop[2], captionTop[2];
     } cases[] = {
         // The 4-pixel gap counts even without an image: (23 - 4 - 13) / 2 = 3, caption at 3 + 4.
-        {"caption only", 23, 23, 0, 0, "Go", pbsImageAbove, false, 0, 0, 7},
+        {"caption only", 23, 23, 0, 0, "Go", pbsImageAbove, false, 0, {0, 0}, {7, 7}},
         // (23 - 26) / 2 is -1, not -2; (23 - 10) / 2 = 6.
-        {"wider image", 23, 23, 26, 10, "", pbsImageAbove, false, -1, 6, 0},
+        {"wider image", 23, 23, 26, 10, "", pbsImageAbove, false, -1, {6, 6}, {0, 0}},
         // (23 - 30) / 2 is -3, not -4.
-        {"taller image", 23, 23, 10, 30, "", pbsImageAbove, false, 6, -3, 0},
-        // (40 - 20 - 13) / 2 = 3: caption at 3, the image right under it at 16.
-        {"image below", 40, 40, 16, 16, "Go", pbsImageBellow, false, 12, 16, 3},
-        {"image above", 40, 40, 16, 16, "Go", pbsImageAbove, false, 12, 3, 23},
-        {"image above, pressed", 40, 40, 16, 16, "Go", pbsImageAbove, true, 14, 5, 25},
-        {"image below, pressed", 40, 40, 16, 16, "Go", pbsImageBellow, true, 14, 18, 5},
-        {"odd sizes", 31, 41, 9, 7, "Go", pbsImageAbove, false, 11, 8, 19},
+        {"taller image", 23, 23, 10, 30, "", pbsImageAbove, false, 6, {-3, -3}, {0, 0}},
+        // (40 - 20 - 13) / 2 = 3: caption at 3, the image right under it at 16; (40 - 20 - 12) / 2 = 4.
+        {"image below", 40, 40, 16, 16, "Go", pbsImageBellow, false, 12, {16, 16}, {3, 4}},
+        {"image above", 40, 40, 16, 16, "Go", pbsImageAbove, false, 12, {3, 4}, {23, 24}},
+        {"image above, pressed", 40, 40, 16, 16, "Go", pbsImageAbove, true, 14, {5, 6}, {25, 26}},
+        {"image below, pressed", 40, 40, 16, 16, "Go", pbsImageBellow, true, 14, {18, 18}, {5, 6}},
+        {"odd sizes", 31, 41, 9, 7, "Go", pbsImageAbove, false, 11, {8, 9}, {19, 20}},
     };
+    TButtonForm probe(23, 23);
+    const int captionHeight = ReferenceCaption(probe.button->Font(), "Go").extent.cy;
+    ASSERT_TRUE(captionHeight == 13 || captionHeight == 12) << captionHeight;
+    const int font = 13 - captionHeight;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         TButtonForm f(c.width, c.height);
@@ -72,12 +79,12 @@ TEST(PngButtonLayout, ImageAndCaptionPositions) {
         if (c.imageWidth > 0) {
             // The first visible pixel of the image is the one its position says it is.
             const int x = std::max(c.imageLeft, 0);
-            const int y = std::max(c.imageTop, 0);
-            EXPECT_EQ(f.At(x, y), Coded(x - c.imageLeft, y - c.imageTop));
+            const int y = std::max(c.imageTop[font], 0);
+            EXPECT_EQ(f.At(x, y), Coded(x - c.imageLeft, y - c.imageTop[font]));
             const int right = c.imageLeft + c.imageWidth - 1;
-            const int bottom = c.imageTop + c.imageHeight - 1;
+            const int bottom = c.imageTop[font] + c.imageHeight - 1;
             if (right < c.width) {
-                EXPECT_EQ(f.At(right, y), Coded(c.imageWidth - 1, y - c.imageTop));
+                EXPECT_EQ(f.At(right, y), Coded(c.imageWidth - 1, y - c.imageTop[font]));
             }
             if (bottom < c.height) {
                 EXPECT_EQ(f.At(x, bottom), Coded(x - c.imageLeft, c.imageHeight - 1));
@@ -86,14 +93,14 @@ TEST(PngButtonLayout, ImageAndCaptionPositions) {
             if (c.imageLeft > 0) {
                 EXPECT_NE(f.At(c.imageLeft - 1, y) & 0xFF, 0x80u);
             }
-            if (c.imageTop > 0) {
-                EXPECT_NE(f.At(x, c.imageTop - 1) & 0xFF, 0x80u);
+            if (c.imageTop[font] > 0) {
+                EXPECT_NE(f.At(x, c.imageTop[font] - 1) & 0xFF, 0x80u);
             }
         }
 
         if (*c.caption != 0) {
             const TCaptionInk ink = ReferenceCaption(b.Font(), c.caption);
-            ASSERT_EQ(ink.extent.cy, 13) << "the expected positions assume a 13-pixel caption";
+            ASSERT_EQ(ink.extent.cy, captionHeight);
             const int left = (c.width - ink.extent.cx) / 2 + (c.pressed ? 2 : 0);
             int inked = 0;
             for (int y = 0; y < ink.extent.cy; ++y)
@@ -101,7 +108,7 @@ TEST(PngButtonLayout, ImageAndCaptionPositions) {
                     const std::uint32_t want = ink.surface->At(x, y);
                     if (want == Sys(COLOR_BTNFACE)) continue;
                     ++inked;
-                    ASSERT_EQ(f.At(left + x, c.captionTop + y), want) << x << "," << y;
+                    ASSERT_EQ(f.At(left + x, c.captionTop[font] + y), want) << x << "," << y;
                 }
             EXPECT_GT(inked, 10);
         }

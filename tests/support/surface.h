@@ -1,4 +1,5 @@
-// A 32-bit top-down drawing surface in its own device context, for drawing tests.
+// A 32-bit drawing surface (top-down unless asked otherwise) in its own device context, for drawing
+// tests.
 #pragma once
 
 #include <cstdint>
@@ -11,9 +12,10 @@ namespace pngtest {
 
 class Surface {
 public:
-    Surface(std::int32_t width, std::int32_t height) : Width(width), Height(height) {
+    Surface(std::int32_t width, std::int32_t height, bool bottomUp = false)
+        : Width(width), Height(height), BottomUp(bottomUp) {
         dc = CreateCompatibleDC(nullptr);
-        BITMAPINFOHEADER h{40, width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+        BITMAPINFOHEADER h{40, width, bottomUp ? height : -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
         void* bits = nullptr;
         section = CreateDIBSection(nullptr, reinterpret_cast<const BITMAPINFO*>(&h), DIB_RGB_COLORS, &bits,
                                    nullptr, 0);
@@ -31,14 +33,14 @@ public:
 
     // Blue, green, red of pixel (x, y) as 0xRRGGBB.
     std::uint32_t At(std::int32_t x, std::int32_t y) const {
-        const std::uint8_t* p = Bits + (std::size_t(y) * std::size_t(Width) + std::size_t(x)) * 4;
+        const std::uint8_t* p = Pixel(x, y);
         return (std::uint32_t{p[2]} << 16) | (std::uint32_t{p[1]} << 8) | p[0];
     }
     void Fill(std::uint32_t (*pattern)(std::int32_t x, std::int32_t y)) {
         for (std::int32_t y = 0; y < Height; ++y)
             for (std::int32_t x = 0; x < Width; ++x) {
                 const std::uint32_t c = pattern(x, y);
-                std::uint8_t* p = Bits + (std::size_t(y) * std::size_t(Width) + std::size_t(x)) * 4;
+                std::uint8_t* p = Pixel(x, y);
                 p[0] = static_cast<std::uint8_t>(c);
                 p[1] = static_cast<std::uint8_t>(c >> 8);
                 p[2] = static_cast<std::uint8_t>(c >> 16);
@@ -55,10 +57,16 @@ public:
     }
 
     const std::int32_t Width, Height;
+    const bool BottomUp;
     std::uint8_t* Bits = nullptr;
     TCanvas canvas;
 
 private:
+    std::uint8_t* Pixel(std::int32_t x, std::int32_t y) const {
+        const std::size_t row = std::size_t(BottomUp ? Height - 1 - y : y);
+        return Bits + (row * std::size_t(Width) + std::size_t(x)) * 4;
+    }
+
     HDC dc = nullptr;
     HBITMAP section = nullptr;
     HGDIOBJ previous = nullptr;

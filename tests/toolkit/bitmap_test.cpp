@@ -9,8 +9,10 @@
 
 #include "platform/draw.h"
 #include "platform/gdi.h"
+#include "support/objects.h"
 #include "toolkit/core/bitmap.h"
 #include "toolkit/core/exception.h"
+#include "toolkit/core/sectionlimit.h"
 #include "toolkit/core/stream.h"
 
 namespace {
@@ -132,9 +134,11 @@ std::vector<std::uint32_t> Pixels(const TBitmap& bitmap) {
         {sizeof(BITMAPINFOHEADER), bitmap.PixelWidth(), -bitmap.PixelHeight(), 1, 32, BI_RGB, 0, 0, 0, 0, 0},
         {}};
     std::vector<std::uint32_t> bits(static_cast<std::size_t>(bitmap.PixelWidth() * bitmap.PixelHeight()));
-    EXPECT_EQ(GetDIBits(nullptr, bitmap.Handle(), 0, static_cast<UINT>(bitmap.PixelHeight()), bits.data(),
+    HDC dc = CreateCompatibleDC(nullptr);
+    EXPECT_EQ(GetDIBits(dc, bitmap.Handle(), 0, static_cast<UINT>(bitmap.PixelHeight()), bits.data(),
                         reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS),
               bitmap.PixelHeight());
+    DeleteDC(dc);
     for (auto& p : bits)
         p &= 0xFFFFFF;
     return bits;
@@ -147,7 +151,7 @@ std::uint32_t Rgb(const RGBQUAD& c) {
 // Every test leaves the platform with as many objects as it found.
 class BitmapTest : public ::testing::Test {
 protected:
-    void TearDown() override { EXPECT_EQ(GdiObjectCount(), FStart); }
+    void TearDown() override { EXPECT_OBJECT_COUNT(FStart); }
 
 private:
     std::size_t FStart = GdiObjectCount();
@@ -321,6 +325,16 @@ TEST_F(BitmapTest, MalformedFilesAreRefused) {
         EXPECT_TRUE(bitmap.IsEmpty());
     }
     SetBitmapSectionLimit(limit);
+}
+
+TEST_F(BitmapTest, SectionLimitRefusesLargerSizes) {
+    const std::size_t limit = BitmapSectionLimit();
+    SetBitmapSectionLimit(64); // 4 x 4 pixels of 4 bytes fit exactly
+    TBitmap bitmap;
+    bitmap.SetSize(4, 4);
+    EXPECT_THROW(bitmap.SetSize(4, 5), EOutOfResources);
+    SetBitmapSectionLimit(limit);
+    EXPECT_EQ(bitmap.PixelHeight(), 4);
 }
 
 TEST_F(BitmapTest, ResizingKeepsTheTopLeftAndFillsWhite) {

@@ -5,6 +5,7 @@
 
 #include "platform/draw.h"
 #include "platform/gdi.h"
+#include "support/objects.h"
 #include "toolkit/core/bitmap.h"
 #include "toolkit/core/canvas.h"
 #include "toolkit/core/exception.h"
@@ -113,7 +114,7 @@ TEST(Canvas, FillFrameAndPixelsOnABitmap) {
         EXPECT_EQ(canvas.Pixel(5, 0), static_cast<TColor>(CLR_INVALID));
         EXPECT_EQ(canvas.Brush().Color, kBlue);
     }
-    EXPECT_EQ(GdiObjectCount(), objects); // brushes, bitmap, context and all
+    EXPECT_OBJECT_COUNT(objects); // brushes, bitmap, context and all
 }
 
 TEST(Canvas, BitmapsDrawOpaqueStretchedAndTransparent) {
@@ -159,7 +160,7 @@ TEST(Canvas, BitmapsDrawOpaqueStretchedAndTransparent) {
         target.Canvas().Draw(2, 0, source);
         EXPECT_EQ(Picture(target.Canvas(), 4, 4, key), (Rows{"..rb", "..gr", "....", "...."}));
     }
-    EXPECT_EQ(GdiObjectCount(), objects);
+    EXPECT_OBJECT_COUNT(objects);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "toolkit/core/bitmap.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <vector>
@@ -9,6 +10,7 @@
 #include "platform/gdi.h"
 #include "toolkit/core/bitmap_internal.h"
 #include "toolkit/core/exception.h"
+#include "toolkit/core/sectionlimit.h"
 #include "toolkit/core/stream.h"
 
 using namespace bitmapdetail;
@@ -31,6 +33,9 @@ void InvalidBitmap() {
 
 HBITMAP NewSection(int bitsPerPixel, LONG width, LONG height, const RGBQUAD* colours, DWORD count,
                    BYTE** bits) {
+    *bits = nullptr;
+    if (!FitsBitmapSectionLimit(RowBytes(bitsPerPixel, width), static_cast<std::uint64_t>(std::abs(height))))
+        return nullptr;
     TBitmapInfo info(bitsPerPixel, width, height);
     info.header.biClrUsed = count;
     if (count > 0) std::copy_n(colours, count, info.colours);
@@ -72,21 +77,35 @@ HPALETTE CopyPalette(HPALETTE source) {
     return palette;
 }
 
+// A memory device context for the length of a scope (null when refused).
+struct TScopedDC {
+    HDC dc = CreateCompatibleDC(nullptr);
+    TScopedDC() = default;
+    TScopedDC(const TScopedDC&) = delete;
+    TScopedDC& operator=(const TScopedDC&) = delete;
+    ~TScopedDC() {
+        if (dc != nullptr) DeleteDC(dc);
+    }
+};
+
 // A copy of a bitmap at its own depth, with its colour table; null when the bitmap is unknown.
 HBITMAP Duplicate(HBITMAP source) {
     BITMAP record{};
     if (GetObjectA(source, sizeof(record), &record) == 0)
         return static_cast<HBITMAP>(CopyImage(source, IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR));
+    // GetDIBits needs a device context; the bitmap need not be selected into it.
+    const TScopedDC scratch;
+    if (scratch.dc == nullptr) return nullptr;
     TBitmapInfo info(record.bmBitsPixel, record.bmWidth, record.bmHeight);
     // One row first, for the colour table the copy is made with.
     std::vector<BYTE> row(RowBytes(record.bmBitsPixel, record.bmWidth));
-    if (GetDIBits(nullptr, source, 0, 1, row.data(), info.Info(), DIB_RGB_COLORS) != 1) return nullptr;
+    if (GetDIBits(scratch.dc, source, 0, 1, row.data(), info.Info(), DIB_RGB_COLORS) != 1) return nullptr;
     BYTE* bits = nullptr;
     const DWORD colours = record.bmBitsPixel <= 8 ? DWORD{1} << record.bmBitsPixel : 0;
     HBITMAP copy =
         NewSection(record.bmBitsPixel, record.bmWidth, record.bmHeight, info.colours, colours, &bits);
     if (copy == nullptr) return nullptr;
-    if (GetDIBits(nullptr, source, 0, static_cast<UINT>(record.bmHeight), bits, info.Info(),
+    if (GetDIBits(scratch.dc, source, 0, static_cast<UINT>(record.bmHeight), bits, info.Info(),
                   DIB_RGB_COLORS) != record.bmHeight) {
         DeleteObject(copy);
         return nullptr;
@@ -209,14 +228,16 @@ void TBitmap::SetSize(std::int32_t width, std::int32_t height) {
     const std::int32_t keepWidth = std::min(width, FState->width);
     const std::int32_t keepRows = std::min(height, FState->height);
     if (FState->handle != nullptr && keepWidth > 0 && keepRows > 0) {
-        TBitmapInfo info(32, FState->width, -FState->height); // top-down: scan line 0 is the top row
+        // Bottom-up, where scan line 0 is the bottom row whatever the order asked for: the top rows
+        // kept are the last keepRows scan lines, the topmost of them last in the buffer.
+        TBitmapInfo info(32, FState->width, FState->height);
         const std::size_t oldStride = static_cast<std::size_t>(FState->width) * 4;
         std::vector<BYTE> old(oldStride * static_cast<std::size_t>(keepRows));
-        const int got = GetDIBits(FState->dc, FState->handle, 0, static_cast<UINT>(keepRows), old.data(),
-                                  info.Info(), DIB_RGB_COLORS);
-        for (std::int32_t r = 0; r < got; ++r)
+        const int got = GetDIBits(FState->dc, FState->handle, static_cast<UINT>(FState->height - keepRows),
+                                  static_cast<UINT>(keepRows), old.data(), info.Info(), DIB_RGB_COLORS);
+        for (std::int32_t r = 0; got == keepRows && r < keepRows; ++r) // r counts from the top
             std::memcpy(bits + static_cast<std::size_t>(height - 1 - r) * stride,
-                        old.data() + static_cast<std::size_t>(r) * oldStride,
+                        old.data() + static_cast<std::size_t>(keepRows - 1 - r) * oldStride,
                         static_cast<std::size_t>(keepWidth) * 4);
     }
     SetHandle(fresh);

@@ -59,7 +59,8 @@ private:
     HGDIOBJ FObject;
 };
 
-// A bottom-up bitmap section; colours (count entries) for 8 bits per pixel or fewer.
+// A bottom-up bitmap section; colours (count entries) for 8 bits per pixel or fewer. Null when
+// the platform refuses it or its pixel data would exceed BitmapSectionLimit().
 HBITMAP NewSection(int bitsPerPixel, LONG width, LONG height, const RGBQUAD* colours, DWORD count,
                    BYTE** bits);
 // A palette of the colours; EOutOfResources when the platform refuses it.
@@ -73,7 +74,7 @@ struct TBmpFile {
 };
 // Reads a BMP file from the stream's position. The input is untrusted: anything that is not a
 // complete, valid bitmap raises EInvalidGraphic, and nothing is allocated beyond what the bytes
-// present (or, for compressed rows, the platform's section limit) justify.
+// present (or, for compressed rows, BitmapSectionLimit()) justify.
 TBmpFile ReadBmpFile(TStream& stream);
 // Writes the bitmap (selected into dc) as an uncompressed BMP file of its own depth.
 void WriteBmpFile(TStream& stream, HDC dc, HBITMAP bitmap);

@@ -8,6 +8,7 @@
 #include "platform/draw.h"
 #include "toolkit/core/bitmap_internal.h"
 #include "toolkit/core/exception.h"
+#include "toolkit/core/sectionlimit.h"
 #include "toolkit/core/stream.h"
 
 namespace bitmapdetail {
@@ -193,7 +194,7 @@ TBmpFile ReadBmpFile(TStream& stream) {
     const std::uint64_t stride = RowBytes(bpp, bmp.width);
     const auto rows = static_cast<std::uint64_t>(bmp.rows);
     // Refused before anything is allocated: uncompressed rows must all be present, decoded ones must fit
-    // within the platform's limit for a bitmap section.
+    // within our limit for a bitmap section.
     if (stride > (rle ? BitmapSectionLimit() : dataBytes) / rows) InvalidBitmap();
     BYTE* bits = nullptr;
     HBITMAP section = NewSection(bpp, static_cast<LONG>(bmp.width), static_cast<LONG>(bmp.rows), bmp.colours,
