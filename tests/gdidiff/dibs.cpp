@@ -187,19 +187,20 @@ void GetBitsCases(TCaseLog& log) {
             log.Add(bits.data(), bits.size());
             log.End();
         }
-        // Header only: no depth asked for, and depths asked for.
-        for (const int bpp : {0, 8, 24}) {
-            Info info{};
+        // Header only: the bitmap's own format (depth 0), and the size and colours of a depth asked for.
+        for (const int bpp : {0, 1, 8, 24}) {
+            Info info = bpp == 0 ? Info{} : MakeInfo(bpp, kGetW, kGetH, false);
             info.header.biSize = sizeof(BITMAPINFOHEADER);
-            info.header.biBitCount = static_cast<WORD>(bpp);
+            std::memset(info.colours, 0xCD, sizeof(info.colours));
             const int lines = GetDIBits(dc, source.bitmap, 0, kGetH, nullptr, info.Get(), DIB_RGB_COLORS);
             log.Begin("dib/getdibits/" + source.name + "/header" + std::to_string(bpp));
             log.Add(std::uint64_t(lines != 0));
             log.Add(std::uint64_t(info.header.biWidth));
             log.Add(std::uint64_t(info.header.biHeight));
             log.Add(std::uint64_t(info.header.biPlanes));
-            log.Add(std::uint64_t(info.header.biBitCount));
             log.Add(std::uint64_t(info.header.biSizeImage));
+            log.Add(std::uint64_t(info.header.biBitCount));
+            if (bpp != 0 && bpp <= 8) log.Add(info.colours, sizeof(RGBQUAD) << bpp);
             log.End();
         }
     }
