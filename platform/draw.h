@@ -92,7 +92,8 @@ BOOL StretchBlt(HDC dst, int x, int y, int width, int height, HDC src, int sx, i
 // The source rectangle (sx, sy, sw, sh) has its origin at the lower-left corner of the image, rows
 // counting up, whatever the row order (a top-down image too). Colours come from the colour table
 // (DIB_RGB_COLORS only), 1-bit images included. Every raster operation of BitBlt works. Returns the
-// number of scan lines of the image (|biHeight|), 0 on failure.
+// number of scan lines of the image (|biHeight|, positive for a top-down image too, whatever the
+// raster operation), 0 on failure.
 int StretchDIBits(HDC dst, int x, int y, int width, int height, int sx, int sy, int sw, int sh,
                   const void* bits, const BITMAPINFO* info, UINT usage, DWORD rop);
 

@@ -45,7 +45,8 @@ UINT SetDIBColorTable(HDC hdc, UINT start, UINT count, const RGBQUAD* colours);
 // Palettes.
 HPALETTE CreatePalette(const LOGPALETTE* palette);
 // The 256-entry halftone palette: the twenty static system colours, a 6 x 6 x 6 colour cube and
-// a ramp of grays.
+// a ramp of grays. Its entries are not documented; this layout is kept although Wine hands out
+// GetDIBits' 256-colour table here instead.
 HPALETTE CreateHalftonePalette(HDC hdc);
 BOOL ResizePalette(HPALETTE palette, UINT entries);
 // With entries null or count 0 returns the palette's entry count; otherwise copies up to count
