@@ -309,13 +309,15 @@ int StretchDIBits(HDC dst, int x, int y, int width, int height, int sx, int sy, 
         job.width = width;
         job.height = height;
         job.src = &plane;
-        job.sx = sx; // the source rectangle counts rows from the top of the image
-        job.sy = sy;
+        // The source rectangle counts rows up from the bottom row of the image, whatever the row
+        // order; the job counts them down from the top.
+        job.sx = sx;
+        job.sy = std::int64_t{plane.height} - sy - sh;
         job.sw = sw;
         job.sh = sh;
         job.rop = rop;
         if (!draw_internal::Run(job)) return 0;
-        return sh < 0 ? -sh : sh;
+        return plane.height; // the image's scan lines, however many the source rectangle takes
     });
 }
 

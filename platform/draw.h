@@ -99,10 +99,11 @@ BOOL BitBlt(HDC dst, int x, int y, int width, int height, HDC src, int sx, int s
 BOOL StretchBlt(HDC dst, int x, int y, int width, int height, HDC src, int sx, int sy, int sw, int sh,
                 DWORD rop);
 // Device-independent rows (1, 4, 8, 24 or 32 bits; bottom-up or top-down) scaled onto the target.
-// The source rectangle (sx, sy, sw, sh) counts rows from the top of the image whatever the row
-// order (callers pass 0, 0 and the whole image). Colours come from the colour table (DIB_RGB_COLORS
-// only), 1-bit images included. Every raster operation of BitBlt works. Returns the number of
-// source scan lines (|sh|), 0 on failure.
+// The source rectangle (sx, sy, sw, sh) has its origin at the lower-left corner of the image, rows
+// counting up, whatever the row order (a top-down image too). Colours come from the colour table
+// (DIB_RGB_COLORS only), 1-bit images included. Every raster operation of BitBlt works. Returns the
+// number of scan lines of the image (|biHeight|, positive for a top-down image too, whatever the
+// raster operation), 0 on failure.
 int StretchDIBits(HDC dst, int x, int y, int width, int height, int sx, int sy, int sw, int sh,
                   const void* bits, const BITMAPINFO* info, UINT usage, DWORD rop);
 

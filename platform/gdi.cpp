@@ -268,10 +268,20 @@ int GetDIBits(HDC hdc, HBITMAP bitmap, UINT start, UINT lines, void* bits, BITMA
     if (!dib) return 0;
     BITMAPINFOHEADER header = ReadHeader(info);
     if (header.biSize < sizeof(BITMAPINFOHEADER)) return 0;
+    // The colour table for a depth of 8 bits or fewer: the bitmap's own at its own depth, the
+    // standard one at another.
+    std::array<RGBQUAD, 256> dstColours = dib->colours;
+    const auto writeColours = [&](int bitsPerPixel) {
+        if (bitsPerPixel > 8) return;
+        if (bitsPerPixel != dib->bitsPerPixel) gdi_internal::StandardColours(bitsPerPixel, dstColours.data());
+        std::memcpy(reinterpret_cast<BYTE*>(info) + header.biSize, dstColours.data(),
+                    (std::size_t{1} << bitsPerPixel) * sizeof(RGBQUAD));
+    };
 
     if (!bits) {
         // Describe the bitmap in the caller's depth, or its own when none is asked for.
-        const int bitsPerPixel = header.biBitCount == 0 ? dib->bitsPerPixel : header.biBitCount;
+        const bool asked = header.biBitCount != 0;
+        const int bitsPerPixel = asked ? header.biBitCount : dib->bitsPerPixel;
         if (!IsSupportedBitCount(bitsPerPixel)) return 0;
         const std::uint64_t size =
             DibStride(bitsPerPixel, dib->width) * static_cast<std::uint64_t>(dib->height);
@@ -282,6 +292,7 @@ int GetDIBits(HDC hdc, HBITMAP bitmap, UINT start, UINT lines, void* bits, BITMA
         header.biBitCount = static_cast<WORD>(bitsPerPixel);
         header.biSizeImage = static_cast<DWORD>(size);
         std::memcpy(info, &header, sizeof(header));
+        if (asked) writeColours(bitsPerPixel); // a depth asked for gets its colour table too
         return dib->height;
     }
 
@@ -295,10 +306,7 @@ int GetDIBits(HDC hdc, HBITMAP bitmap, UINT start, UINT lines, void* bits, BITMA
     const UINT count = std::min(lines, height - start);
     const auto dstStride = static_cast<std::size_t>(DibStride(dstBitsPerPixel, dib->width));
     const bool dstTopDown = header.biHeight < 0;
-    // The same depth keeps the bitmap's own colour table; others get the standard one.
-    std::array<RGBQUAD, 256> dstColours = dib->colours;
-    if (dstBitsPerPixel <= 8 && dstBitsPerPixel != dib->bitsPerPixel)
-        gdi_internal::StandardColours(dstBitsPerPixel, dstColours.data());
+    writeColours(dstBitsPerPixel);
     try {
         pixels::RowConverter converter(dib->bitsPerPixel, dib->colours.data(), dstBitsPerPixel,
                                        dstColours.data(), dib->width);
@@ -309,10 +317,9 @@ int GetDIBits(HDC hdc, HBITMAP bitmap, UINT start, UINT lines, void* bits, BITMA
             const UINT scan = start + i;
             const auto row = static_cast<std::ptrdiff_t>(dstTopDown ? scan : height - 1 - scan);
             converter.Convert(plane.top + row * plane.step, out + i * dstStride);
-        }
-        if (dstBitsPerPixel <= 8) {
-            std::memcpy(reinterpret_cast<BYTE*>(info) + header.biSize, dstColours.data(),
-                        (std::size_t{1} << dstBitsPerPixel) * sizeof(RGBQUAD));
+            // A monochrome row copied as it is keeps no stray bits past its last pixel.
+            if (dstBitsPerPixel == 1 && dib->bitsPerPixel == 1 && dib->width % 8 != 0)
+                out[i * dstStride + dib->width / 8] &= static_cast<BYTE>(0xFF00u >> (dib->width % 8));
         }
     } catch (const std::bad_alloc&) {
         return 0;
@@ -455,7 +462,7 @@ UINT GetPaletteEntries(HPALETTE palette, UINT start, UINT count, PALETTEENTRY* e
     const Palette* found = objects.FindPalette(palette);
     if (!found) return 0;
     const auto size = static_cast<UINT>(found->entries.size());
-    if (!entries) return size;
+    if (!entries || count == 0) return size;
     if (start >= size) return 0;
     const UINT copied = std::min(count, size - start);
     std::copy_n(found->entries.begin() + start, copied, entries);
@@ -496,10 +503,9 @@ HPALETTE SelectPalette(HDC hdc, HPALETTE palette, BOOL) {
 }
 
 UINT RealizePalette(HDC hdc) {
+    // Every context here is a memory one on a true-colour device: nothing reaches a system palette.
     auto&& [objects, lock] = LockedObjects();
-    const MemoryDC* dc = objects.FindDC(hdc);
-    if (!dc) return GDI_ERROR;
-    return static_cast<UINT>(dc->palette->entries.size());
+    return objects.FindDC(hdc) ? 0 : GDI_ERROR;
 }
 
 HPALETTE GetStockPalette() {

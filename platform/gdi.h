@@ -26,9 +26,12 @@ HBITMAP CreateDIBSection(HDC hdc, const BITMAPINFO* info, UINT usage, void** bit
 
 // Copies rows [start, start + lines) of a bitmap into bits in the format info describes (1, 4, 8,
 // 24 or 32 bits per pixel, bottom-up or top-down by the sign of biHeight), converting pixels when
-// the formats differ. For formats of 8 bits or fewer the colour table after info's header is filled
-// with the bitmap's colours. With bits null only info's header is filled in. Returns the number of
-// rows copied, 0 on failure.
+// the formats differ: indexed formats take the nearest entry of their table, true colour reaching 8
+// bits matched at five bits per channel. For formats of 8 bits or fewer the colour table after
+// info's header is filled: the bitmap's own at its own depth, otherwise black and white, the
+// sixteen VGA colours, or the twenty static colours around a 3-3-2 cube. With bits null the header
+// is filled in (the bitmap's own depth when biBitCount is 0, and then no colour table). Returns the
+// number of rows copied, 0 on failure.
 int GetDIBits(HDC hdc, HBITMAP bitmap, UINT start, UINT lines, void* bits, BITMAPINFO* info, UINT usage);
 
 // A bitmap: fills a BITMAP record (size at least sizeof(BITMAP)); a bitmap section given at least
@@ -58,18 +61,19 @@ UINT SetDIBColorTable(HDC hdc, UINT start, UINT count, const RGBQUAD* colours);
 // Palettes.
 HPALETTE CreatePalette(const LOGPALETTE* palette);
 // The 256-entry halftone palette: the twenty static system colours, a 6 x 6 x 6 colour cube and
-// a ramp of grays.
+// a ramp of grays. Its entries are not documented; this layout is kept although Wine hands out
+// GetDIBits' 256-colour table here instead.
 HPALETTE CreateHalftonePalette(HDC hdc);
 BOOL ResizePalette(HPALETTE palette, UINT entries);
-// With entries null returns the palette's entry count; otherwise copies up to count entries from
-// start and returns how many were copied.
+// With entries null or count 0 returns the palette's entry count; otherwise copies up to count
+// entries from start and returns how many were copied.
 UINT GetPaletteEntries(HPALETTE palette, UINT start, UINT count, PALETTEENTRY* entries);
 UINT SetPaletteEntries(HPALETTE palette, UINT start, UINT count, const PALETTEENTRY* entries);
 // Index of the closest entry (least squared distance; the first on ties); CLR_INVALID on failure.
 UINT GetNearestPaletteIndex(HPALETTE palette, COLORREF colour);
 HPALETTE SelectPalette(HDC hdc, HPALETTE palette, BOOL forceBackground);
-// A memory device context has no hardware palette: returns the number of entries of the selected
-// palette.
+// A memory device context has no hardware palette: no entry is mapped, so the result is 0 (GDI_ERROR
+// for an unknown context).
 UINT RealizePalette(HDC hdc);
 // The stock object number of the default palette (GetStockObject, draw.h).
 constexpr int DEFAULT_PALETTE = 15;

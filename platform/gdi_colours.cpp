@@ -45,8 +45,10 @@ const std::array<PALETTEENTRY, 256>& HalftoneColours() {
     return colours;
 }
 
-// Black and white are the first and last static colours, the VGA colours the first eight and the last
-// eight.
+// Black and white are the first and last static colours. The sixteen VGA colours are the first seven
+// static colours, gray, silver and the last seven. The 256-entry table holds the first and last ten
+// static colours around a 3-3-2 cube: entry i has red (i & 7) * 32, green ((i >> 3) & 7) * 32 and
+// blue (i >> 6) * 64.
 void StandardColours(int bitsPerPixel, RGBQUAD* colours) {
     const auto quad = [](const PALETTEENTRY& e) { return RGBQUAD{e.peBlue, e.peGreen, e.peRed, 0}; };
     if (bitsPerPixel == 1) {
@@ -54,9 +56,16 @@ void StandardColours(int bitsPerPixel, RGBQUAD* colours) {
         colours[1] = quad(kStaticColours[19]);
     } else if (bitsPerPixel == 4) {
         for (std::size_t i = 0; i < 16; ++i)
-            colours[i] = quad(kStaticColours[i < 8 ? i : i + 4]);
+            colours[i] = quad(kStaticColours[i < 7 ? i : i == 7 ? 12 : i == 8 ? 7 : i + 4]);
     } else {
-        std::transform(HalftoneColours().begin(), HalftoneColours().end(), colours, quad);
+        for (std::size_t i = 0; i < 256; ++i) {
+            colours[i] = RGBQUAD{static_cast<BYTE>((i >> 6) * 64), static_cast<BYTE>(((i >> 3) & 7) * 32),
+                                 static_cast<BYTE>((i & 7) * 32), 0};
+        }
+        for (std::size_t i = 0; i < 10; ++i) {
+            colours[i] = quad(kStaticColours[i]);
+            colours[246 + i] = quad(kStaticColours[10 + i]);
+        }
     }
 }
 

@@ -30,7 +30,8 @@ extern const std::array<PALETTEENTRY, 20> kStaticColours;
 const std::array<PALETTEENTRY, 256>& HalftoneColours();
 
 // The destination colour table GetDIBits writes for a depth of 1, 4 or 8 bits per pixel (two,
-// sixteen or 256 entries): black and white, the VGA colours or the halftone palette.
+// sixteen or 256 entries): black and white, the VGA colours, or the static colours around a 3-3-2
+// colour cube (not the halftone palette).
 void StandardColours(int bitsPerPixel, RGBQUAD* colours);
 
 // The object model shared by the GDI and drawing stand-ins. Every live object sits in one

@@ -79,7 +79,7 @@ void DrawLine(const MemoryDC& dc, std::int64_t x0, std::int64_t y0, std::int64_t
         return;
     }
     // Bresenham's walk along the major axis: at step k the minor axis has moved
-    // round(k * minor / major), halves rounding away from the start.
+    // round(k * minor / major), a half rounding towards the smaller coordinate (up or left).
     const bool xMajor = std::abs(dx) >= std::abs(dy);
     const std::int64_t major = xMajor ? std::abs(dx) : std::abs(dy);
     const std::int64_t minor = xMajor ? std::abs(dy) : std::abs(dx);
@@ -95,7 +95,8 @@ void DrawLine(const MemoryDC& dc, std::int64_t x0, std::int64_t y0, std::int64_t
     if (first >= last) return;
 
     const Plane plane = draw_internal::PlaneOf(*dc.bitmap);
-    std::int64_t numerator = 2 * first * minor + major;
+    const std::int64_t tie = minorStep > 0 ? 1 : 0; // a half step stays put when moving down or right
+    std::int64_t numerator = 2 * first * minor + major - tie;
     std::int64_t offset = numerator / (2 * major);
     std::int64_t remainder = numerator % (2 * major);
     for (std::int64_t k = first; k < last; ++k) {

@@ -31,7 +31,10 @@ HPEN CreatePen(int style, int width, COLORREF colour);
 BOOL MoveToEx(HDC hdc, int x, int y, POINT* previous);
 // Draws from the current position to (x, y) with the selected pen, leaving out the end point, and
 // makes (x, y) the current position. Lines go through the viewport origin and clip rectangle.
-// Pens wider than one pixel draw a square of their width centred on every point of the line.
+// A one-pixel line takes, at each step along its longer axis, the pixel nearest to the true line;
+// when two are equally near, the one with the smaller coordinate (above or to the left). Pens
+// wider than one pixel draw a square of their width centred on every point of the line (Windows
+// draws them with round ends and joins, which these squares only approximate).
 BOOL LineTo(HDC hdc, int x, int y);
 
 // Edges: an outer and an inner border, each raised or sunken.

@@ -16,11 +16,6 @@ COLORREF Unpack(std::uint32_t v) {
     return RGB(static_cast<BYTE>(v >> 16), static_cast<BYTE>(v >> 8), static_cast<BYTE>(v));
 }
 
-// Rec. 601 luminance at or above half intensity counts as white (1).
-std::uint32_t Luminance(int r, int g, int b) {
-    return 299 * r + 587 * g + 114 * b >= 128000 ? 1 : 0;
-}
-
 } // namespace
 
 BITMAPINFOHEADER ReadHeader(const BITMAPINFO* info) {
@@ -108,8 +103,9 @@ void RowConverter::Row(const RowConverter& self, const BYTE* src, BYTE* dst) {
     const std::size_t width = self.width_;
     const auto value = [&](std::size_t x) {
         const std::uint32_t v = Load<SrcBits>(src, x);
-        if constexpr (SrcBits > 8 && DstBits == 1) { // computed as it goes: cheaper than a cache
-            return Luminance(static_cast<BYTE>(v >> 16), static_cast<BYTE>(v >> 8), static_cast<BYTE>(v));
+        if constexpr (SrcBits > 8 && DstBits == 8) {
+            // True colour reaches 256 entries at five bits per channel, the middle of each step.
+            return map.cache->Lookup((v & 0xF8F8F8u) | 0x040404u);
         } else {
             return MapValue<SrcBits, DstBits>(map, v);
         }
@@ -160,15 +156,13 @@ RowConverter::RowConverter(int srcBitsPerPixel, const RGBQUAD* srcColours, int d
             const RGBQUAD& c = srcColours[i];
             if (dstBitsPerPixel > 8) {
                 table_[i] = Pack(ColourOf(c));
-            } else if (dstBitsPerPixel == 1) {
-                table_[i] = Luminance(c.rgbRed, c.rgbGreen, c.rgbBlue);
             } else {
                 table_[i] = static_cast<std::uint32_t>(
                     NearestEntry(dstColours, dstCount, c.rgbRed, c.rgbGreen, c.rgbBlue));
             }
         }
         map_.table = table_.data();
-    } else if (dstBitsPerPixel > 1 && dstBitsPerPixel <= 8) {
+    } else if (dstBitsPerPixel <= 8) {
         map_.cache = &cache_.emplace(ColourCache::Rule::Nearest, dstColours, dstCount, 0);
     }
 }

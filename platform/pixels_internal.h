@@ -222,7 +222,7 @@ std::size_t DepthIndex(int bitsPerPixel);
 
 // Converts whole rows of one DIB format into another (1, 4, 8, 24 or 32 bits per pixel, both ways),
 // with a routine chosen once per pair of formats. Indexed destinations take the nearest entry of
-// their table, 1-bit ones black or white by luminance.
+// their table; true colour reaching 8 bits is matched at five bits per channel.
 class RowConverter {
 public:
     // srcColours: the source's 256-entry table (read for <= 8 bits per pixel); dstColours: the

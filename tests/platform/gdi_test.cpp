@@ -13,6 +13,7 @@
 #include <tuple>
 #include <vector>
 
+#include "platform/draw.h"
 #include "platform/gdi.h"
 
 namespace {
@@ -198,7 +199,7 @@ class Convert : public testing::TestWithParam<Conversion> {};
 TEST_P(Convert, KnownPixels) {
     const auto& [srcBpp, dstBpp, expected] = GetParam();
     const std::map<int, std::vector<BYTE>> sources = {
-        {1, {0xA0}},
+        {1, {0xA7}}, // bits past the third pixel are not pixels
         {4, {0x12, 0x30}},
         {8, {1, 2, 3}},
         {24, {255, 255, 255, 0, 0, 255, 255, 0, 0}},
@@ -221,9 +222,9 @@ TEST_P(Convert, KnownPixels) {
 
 INSTANTIATE_TEST_SUITE_P(Formats, Convert,
                          testing::Values(
-                             // Halftone: white is cube entry 225, red 190, blue 15 (the first match wins).
-                             Conversion{1, 8, {225, 0, 225, 0}}, Conversion{4, 8, {225, 190, 15, 0}},
-                             Conversion{24, 8, {225, 190, 15, 0}}, Conversion{32, 8, {225, 190, 15, 0}},
+                             // 256 colours: white is entry 255, red 249, blue 252 (static colours).
+                             Conversion{1, 8, {255, 0, 255, 0}}, Conversion{4, 8, {255, 249, 252, 0}},
+                             Conversion{24, 8, {255, 249, 252, 0}}, Conversion{32, 8, {255, 249, 252, 0}},
                              // VGA colours: white 15, red 9, blue 12. Black and white: red and blue are dark.
                              Conversion{1, 4, {0xF0, 0xF0, 0, 0}}, Conversion{8, 4, {0xF9, 0xC0, 0, 0}},
                              Conversion{32, 4, {0xF9, 0xC0, 0, 0}}, Conversion{4, 1, {0x80, 0, 0, 0}},
@@ -238,7 +239,7 @@ INSTANTIATE_TEST_SUITE_P(Formats, Convert,
                              Conversion{1, 1, {0xA0, 0, 0, 0}}, Conversion{4, 4, {0x12, 0x30, 0, 0}},
                              Conversion{8, 8, {1, 2, 3, 0}}));
 
-TEST(GetDIBits, TrueColourToHalftoneMatchesNearestPaletteIndex) {
+TEST(GetDIBits, TrueColourTo256ColoursMatchesTheNearestEntryAtFiveBitsPerChannel) {
     // Many distinct colours, so remembered matches must never be confused with one another.
     BYTE* bits = nullptr;
     const Bitmap bitmap = MakeSection(MakeInfo(24, 64, -64), &bits);
@@ -248,10 +249,64 @@ TEST(GetDIBits, TrueColourToHalftoneMatchesNearestPaletteIndex) {
     std::vector<BYTE> out(64 * 64);
     Info dest = MakeInfo(8, 64, -64);
     ASSERT_EQ(Get(bitmap.get(), 0, 64, out.data(), dest), 64);
-    const Palette halftone(CreateHalftonePalette(nullptr));
+    const auto distance = [&](int entry, const BYTE* pixel) {
+        int sum = 0;
+        for (const auto& [value, channel] : {std::pair{pixel[0], dest.colours[entry].rgbBlue},
+                                             std::pair{pixel[1], dest.colours[entry].rgbGreen},
+                                             std::pair{pixel[2], dest.colours[entry].rgbRed}})
+            sum += ((value & ~7) + 4 - channel) * ((value & ~7) + 4 - channel);
+        return sum;
+    };
     for (std::size_t i = 0; i < out.size(); ++i) {
-        const BYTE* pixel = bits + i * 3;
-        ASSERT_EQ(out[i], GetNearestPaletteIndex(halftone.get(), RGB(pixel[2], pixel[1], pixel[0]))) << i;
+        int best = 0; // the first of the nearest
+        for (int e = 1; e < 256; ++e)
+            if (distance(e, bits + i * 3) < distance(best, bits + i * 3)) best = e;
+        ASSERT_EQ(out[i], best) << i;
+    }
+}
+
+TEST(GetDIBits, StandardColourTables) {
+    // Header queries at another depth fill the table as reads do: the VGA colours with gray before
+    // silver, and the static colours around a 3-3-2 cube.
+    const Bitmap bitmap = MakeSection(MakeInfo(24, 2, 2));
+    const struct {
+        int bpp, entry;
+        std::tuple<int, int, int> rgb;
+    } entries[] = {{1, 1, {255, 255, 255}},  {4, 7, {128, 128, 128}},   {4, 8, {192, 192, 192}},
+                   {4, 9, {255, 0, 0}},      {8, 9, {166, 202, 240}},   {8, 10, {64, 32, 0}},
+                   {8, 200, {0, 32, 192}},   {8, 245, {160, 192, 192}}, {8, 246, {255, 251, 240}},
+                   {8, 255, {255, 255, 255}}};
+    for (const auto& e : entries) {
+        Info query = MakeInfo(e.bpp, 2, 2);
+        ASSERT_NE(Get(bitmap.get(), 0, 2, nullptr, query), 0);
+        EXPECT_EQ(Rgb(query.colours[e.entry]), e.rgb) << e.bpp << " bits, entry " << e.entry;
+    }
+}
+
+TEST(StretchDIBits, SourceRowsCountUpFromTheBottomInBothRowOrders) {
+    // A 1 x 4 image whose rows, bottom to top, are red, green, blue, white; the bottom two rows
+    // drawn unscaled onto two rows.
+    for (const bool topDown : {false, true}) {
+        Info source = MakeInfo(8, 1, topDown ? -4 : 4);
+        source.colours[0] = kRed;
+        source.colours[1] = RGBQUAD{0, 255, 0, 0};
+        source.colours[2] = kBlue;
+        source.colours[3] = kWhite;
+        std::array<BYTE, 16> rows{};
+        for (int up = 0; up < 4; ++up)
+            rows[(topDown ? 3 - up : up) * 4] = static_cast<BYTE>(up);
+        BYTE* bits = nullptr;
+        const Bitmap target = MakeSection(MakeInfo(32, 1, -2), &bits);
+        const DC dc(CreateCompatibleDC(nullptr));
+        const HGDIOBJ old = SelectObject(dc.get(), target.get());
+        EXPECT_EQ(StretchDIBits(dc.get(), 0, 0, 1, 2, 0, 0, 1, 2, rows.data(), source.get(), DIB_RGB_COLORS,
+                                SRCCOPY),
+                  4)
+            << "the image's scan lines";
+        SelectObject(dc.get(), old);
+        EXPECT_EQ(std::make_tuple(bits[0], bits[1], bits[2], bits[4], bits[5], bits[6]),
+                  std::make_tuple(0, 255, 0, 0, 0, 255))
+            << "green above red, top-down " << topDown;
     }
 }
 
@@ -285,10 +340,10 @@ TEST(Selection, PaletteIsInUseUntilReleased) {
     const DC second(CreateCompatibleDC(nullptr));
     Palette palette(CreateHalftonePalette(nullptr));
     EXPECT_EQ(SelectObject(first.get(), palette.get()), nullptr) << "palettes need SelectPalette";
-    EXPECT_EQ(RealizePalette(first.get()), 20u);
+    EXPECT_EQ(RealizePalette(first.get()), 0u) << "no system palette behind a memory context";
     ASSERT_EQ(SelectPalette(first.get(), palette.get(), FALSE), GetStockPalette());
     ASSERT_EQ(SelectPalette(second.get(), palette.get(), TRUE), GetStockPalette());
-    EXPECT_EQ(RealizePalette(first.get()), 256u);
+    EXPECT_EQ(RealizePalette(first.get()), 0u);
     EXPECT_EQ(SelectPalette(second.get(), GetStockPalette(), FALSE), palette.get());
     EXPECT_EQ(DeleteObject(palette.get()), FALSE) << "still in the first context";
     EXPECT_EQ(DeleteDC(first.release()), TRUE);
@@ -358,7 +413,7 @@ TEST(Palette, CreateGetSetResize) {
     EXPECT_EQ(count, 3);
     // start, count asked -> count copied, red of the first copied
     const std::tuple<UINT, UINT, UINT, int> reads[] = {
-        {0, 9, 3, 10}, {1, 5, 2, 20}, {2, 1, 1, 30}, {3, 1, 0, 0}};
+        {0, 9, 3, 10}, {1, 5, 2, 20}, {2, 1, 1, 30}, {3, 1, 0, 0}, {1, 0, 3, 0} /* count 0: the size */};
     for (const auto& [start, wanted, copied, red] : reads) {
         std::array<PALETTEENTRY, 9> out{};
         EXPECT_EQ(GetPaletteEntries(palette.get(), start, wanted, out.data()), copied) << start;

@@ -88,9 +88,27 @@ using Rows = std::vector<std::string>;
 TEST(Lines, PixelsFollowTheIdealLineAndLeaveOutTheEnd) {
     const struct {
         POINT from, to;
-    } cases[] = {{{1, 2}, {9, 2}},  {{9, 3}, {1, 3}},  {{4, 0}, {4, 9}},  {{5, 9}, {5, 1}},
-                 {{0, 0}, {9, 9}},  {{9, 0}, {0, 9}},  {{1, 1}, {11, 4}}, {{11, 8}, {0, 2}},
-                 {{2, 11}, {5, 0}}, {{7, 1}, {3, 10}}, {{3, 3}, {4, 4}},  {{6, 6}, {6, 6}}};
+    } cases[] = {{{1, 2}, {9, 2}},
+                 {{9, 3}, {1, 3}},
+                 {{4, 0}, {4, 9}},
+                 {{5, 9}, {5, 1}},
+                 {{0, 0}, {9, 9}},
+                 {{9, 0}, {0, 9}},
+                 {{1, 1}, {11, 4}},
+                 {{11, 8}, {0, 2}},
+                 {{2, 11}, {5, 0}},
+                 {{7, 1}, {3, 10}},
+                 {{3, 3}, {4, 4}},
+                 {{6, 6}, {6, 6}},
+                 // Exact ties, every direction.
+                 {{2, 2}, {10, 6}},
+                 {{10, 6}, {2, 2}},
+                 {{2, 6}, {10, 2}},
+                 {{10, 2}, {2, 6}},
+                 {{2, 1}, {6, 9}},
+                 {{6, 9}, {2, 1}},
+                 {{6, 1}, {2, 9}},
+                 {{2, 9}, {6, 1}}};
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.from.x << "," << c.from.y << " -> " << c.to.x << "," << c.to.y);
         Surface s(12, 12);
@@ -114,6 +132,10 @@ TEST(Lines, PixelsFollowTheIdealLineAndLeaveOutTheEnd) {
             EXPECT_LT(t, 1.0);
             const double ideal = xMajor ? c.from.y + t * dy : c.from.x + t * dx;
             EXPECT_LE(std::abs((xMajor ? y : x) - ideal), 0.5) << x << "," << y;
+            // Halfway between two pixels, the one above or to the left.
+            if (std::abs((xMajor ? y : x) - ideal) == 0.5) {
+                EXPECT_LT(xMajor ? y : x, ideal) << x << "," << y;
+            }
         }
     }
 }
