@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <unistd.h>
+#include <random>
 
 #include "toolkit/core/exception.h"
 #include "toolkit/core/graphic.h"
@@ -45,18 +45,22 @@ TEST(Streams, ReadOnlyViewRefusesWrites) {
 }
 
 TEST(Streams, FileStreamRoundTripAndOpenErrors) {
-    const auto path = std::filesystem::temp_directory_path() / ("stream_" + std::to_string(::getpid()));
+    const auto path =
+        std::filesystem::temp_directory_path() / ("stream_" + std::to_string(std::random_device{}()));
     {
         TMemoryStream m;
         m.WriteBuffer("0123456789", 10);
         m.SaveToFile(path.string());
     }
-    TFileStream f(path.string(), fmOpenRead);
-    EXPECT_EQ(f.Size(), 10);
-    f.Seek(4, TSeekOrigin::soBeginning);
-    char c = 0;
-    EXPECT_EQ(f.Read(&c, 1), 1);
-    EXPECT_EQ(c, '4');
+    {
+        // Closed again before the file goes: Windows removes no file that is still open.
+        TFileStream f(path.string(), fmOpenRead);
+        EXPECT_EQ(f.Size(), 10);
+        f.Seek(4, TSeekOrigin::soBeginning);
+        char c = 0;
+        EXPECT_EQ(f.Read(&c, 1), 1);
+        EXPECT_EQ(c, '4');
+    }
     TMemoryStream back;
     back.LoadFromFile(path.string());
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(back.Memory()), 10), "0123456789");
@@ -110,8 +114,8 @@ TEST(Picture, RegistryLooksUpByExtensionAndClassName) {
     EXPECT_EQ(TPicture::FindByClassName("TTestGraphic"), &TTestGraphic::Class);
     EXPECT_EQ(TPicture::FindByExtension("png"), nullptr);
 
-    const auto path =
-        std::filesystem::temp_directory_path() / ("picture_" + std::to_string(::getpid()) + ".Tst");
+    const auto path = std::filesystem::temp_directory_path() /
+                      ("picture_" + std::to_string(std::random_device{}()) + ".Tst");
     TTestGraphic original;
     original.Bytes = "content";
     original.SaveToFile(path.string());
