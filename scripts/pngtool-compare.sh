@@ -64,7 +64,7 @@ for path in "$suite"/*.png; do
         labels+=("pngtool ${args[*]}")
         mkdir "$work/linux/$i" "$work/windows/$i"
         (cd "$work/linux/$i" && "$linux" "${args[@]}" >stdout 2>stderr; echo $? >code)
-        printf 'cd /d "%s"\r\n"%s" %s >stdout 2>stderr\r\necho %%ERRORLEVEL%%>code\r\n' \
+        printf 'cd /d "%s"\r\n"%s" %s >stdout 2>stderr\r\n>code echo %%ERRORLEVEL%%\r\n' \
             "$(winpath "$work/windows/$i")" "$(winpath "$windows")" "${args[*]}" >>"$batch"
     done
 done
