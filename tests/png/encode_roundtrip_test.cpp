@@ -21,6 +21,7 @@
 
 #include "png/pngheader.h"
 #include "png/pngobject.h"
+#include "png_expect.h"
 #include "support/png_builder.h"
 #include "support/pngsuite.h"
 #include "toolkit/core/bitmap.h"
@@ -199,15 +200,8 @@ std::string FilterTypeFault(const TFrame& frame, const TDecoded& d, unsigned all
 
 // ---- what the image memory stands for ----
 
-unsigned GetBits(const u8* row, std::size_t x, int bits) {
-    const std::size_t bit = x * std::size_t(bits);
-    return (row[bit / 8] >> (8 - bits - int(bit % 8))) & ((1u << bits) - 1);
-}
-
-void PutBits(u8* row, std::size_t x, int bits, unsigned v) {
-    const std::size_t bit = x * std::size_t(bits);
-    row[bit / 8] = static_cast<u8>(row[bit / 8] | v << (8 - bits - int(bit % 8)));
-}
+using pngexpect::GetBits;
+using pngexpect::PutBits;
 
 int WrittenDepth(const TChunkIHDR& h) {
     return h.BitDepth == 2 ? 4 : h.BitDepth;
