@@ -4,13 +4,14 @@
 #include "launcher/starter.h"
 
 #include <exception>
+#include <memory>
 
 #include "launcher/Unit4.h"
 #include "png/pngobject.h"
 #include "pngbutton/pngextra.h"
 #include "toolkit/controls/reader.h"
 #include "toolkit/core/picture.h"
-#include "toolkit/host/qthost.h"
+#include "toolkit/host/hostfactory.h"
 
 int RunLauncher(int& argc, char** argv, const std::function<void()>& beforeRun) {
     PictureInitialization();
@@ -19,8 +20,8 @@ int RunLauncher(int& argc, char** argv, const std::function<void()>& beforeRun) 
     PngButtonInitialization();
     int exitCode = 0;
     {
-        TQtHost host(argc, argv);
-        SetHost(&host);
+        const std::unique_ptr<THost> host = MakeHost(argc, argv);
+        SetHost(host.get());
         {
             TApplication application;
             Application = &application;
