@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <stdexcept>
 
 #include "platform/draw.h"
 #include "platform/gdi.h"
@@ -434,6 +435,16 @@ std::string ApplicationTitleFromPath(const std::string& executablePath) {
 
 namespace {
 THost* CurrentHost = nullptr;
+}
+
+void GuardedCall(const std::function<void()>& call) {
+    try {
+        call();
+    } catch (const std::exception& error) {
+        if (Application != nullptr) Application->HandleException(error);
+    } catch (...) {
+        if (Application != nullptr) Application->HandleException(std::runtime_error("Unknown error"));
+    }
 }
 
 THost* Host() {

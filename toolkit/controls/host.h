@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -53,6 +54,11 @@ public:
     // The icon as the bytes of an icon file.
     virtual void SetApplicationIcon(const std::vector<std::uint8_t>& iconFile) = 0;
 };
+
+// Runs a call that came from the host's event loop into the toolkit; an exception it raises is
+// reported through the application object and goes no further, as no native event loop carries
+// exceptions.
+void GuardedCall(const std::function<void()>& call);
 
 // The host in use; null when forms live only in memory (tests without a screen).
 THost* Host();

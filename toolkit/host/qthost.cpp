@@ -13,16 +13,6 @@
 #include "toolkit/host/qtclipboard.h"
 #include "toolkit/host/qtform.h"
 
-void GuardedCall(const std::function<void()>& call) {
-    try {
-        call();
-    } catch (const std::exception& error) {
-        if (Application != nullptr) Application->HandleException(error);
-    } catch (...) {
-        if (Application != nullptr) Application->HandleException(std::runtime_error("Unknown error"));
-    }
-}
-
 namespace {
 
 // The window font's face comes from the same file the platform draws text with, so Qt's native

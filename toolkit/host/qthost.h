@@ -30,7 +30,3 @@ private:
     std::unique_ptr<QApplication> FApplication;
     std::unique_ptr<TQtClipboardBridge> FClipboard;
 };
-
-// Runs a call that came from Qt into the toolkit; an exception it raises is reported through the
-// application object and goes no further, as Qt's event loop cannot carry exceptions.
-void GuardedCall(const std::function<void()>& call);

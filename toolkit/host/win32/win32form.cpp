@@ -7,7 +7,6 @@
 
 #include "toolkit/controls/forms.h"
 #include "toolkit/controls/stdctrls.h"
-#include "toolkit/host/win32/win32guard.h"
 
 namespace {
 

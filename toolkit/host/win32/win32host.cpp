@@ -4,17 +4,6 @@
 
 #include "toolkit/controls/forms.h"
 #include "toolkit/host/win32/win32form.h"
-#include "toolkit/host/win32/win32guard.h"
-
-void GuardedCall(const std::function<void()>& call) {
-    try {
-        call();
-    } catch (const std::exception& error) {
-        if (Application != nullptr) Application->HandleException(error);
-    } catch (...) {
-        if (Application != nullptr) Application->HandleException(std::runtime_error("Unknown error"));
-    }
-}
 
 namespace {
 
