@@ -49,7 +49,7 @@ compare() {
 # Each run gets a folder of its own on either side, two levels below the suite link, so both see the
 # same relative path. The Linux runs go one by one; the Windows runs go through one batch file in one
 # Wine session, as starting Wine costs far more than starting a program inside it.
-labels=()
+labels=() commands=()
 batch=$work/runs.bat
 printf '@echo off\r\n' >"$batch"
 for path in "$suite"/*.png; do
@@ -64,11 +64,28 @@ for path in "$suite"/*.png; do
         labels+=("pngtool ${args[*]}")
         mkdir "$work/linux/$i" "$work/windows/$i"
         (cd "$work/linux/$i" && "$linux" "${args[@]}" >stdout 2>stderr; echo $? >code)
-        printf 'cd /d "%s"\r\n"%s" %s >stdout 2>stderr\r\n>code echo %%ERRORLEVEL%%\r\n' \
-            "$(winpath "$work/windows/$i")" "$(winpath "$windows")" "${args[*]}" >>"$batch"
+        printf -v "commands[$i]" 'cd /d "%s"\r\n"%s" %s >stdout 2>stderr\r\n>code echo %%ERRORLEVEL%%\r\n' \
+            "$(winpath "$work/windows/$i")" "$(winpath "$windows")" "${args[*]}"
+        printf '%s' "${commands[$i]}" >>"$batch"
     done
 done
 "$wine" cmd /c "$(winpath "$batch")" >/dev/null 2>&1
+
+# Now and then Wine fails to start one program of a long batch, and cmd reports 9009 (not found) for
+# it; such runs go once more, in a batch of their own, before anything is compared.
+printf '@echo off\r\n' >"$batch"
+retried=0
+for i in "${!labels[@]}"; do
+    if [ "$(tr -d '\r\n ' <"$work/windows/$i/code" 2>/dev/null)" = 9009 ]; then
+        rm -f "$work/windows/$i"/*
+        printf '%s' "${commands[$i]}" >>"$batch"
+        retried=$((retried + 1))
+    fi
+done
+if [ "$retried" -gt 0 ]; then
+    echo "pngtool-compare: $retried runs did not start under Wine; running them again"
+    "$wine" cmd /c "$(winpath "$batch")" >/dev/null 2>&1
+fi
 
 different=0
 for i in "${!labels[@]}"; do
