@@ -1,6 +1,8 @@
 // The launcher's requests and their hand-over to the shell.
 #include "launcher/launch.h"
 
+#include <cctype>
+#include <cstdint>
 #include <utility>
 
 #include "platform/kernel.h"
@@ -16,10 +18,26 @@ TShellOpen& InjectedShell() {
     return shell;
 }
 
+bool IsRegistryFile(const std::string& file) {
+    if (file.size() < 4) return false;
+    std::string extension = file.substr(file.size() - 4);
+    for (char& c : extension)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return extension == ".reg";
+}
+
 void RealShellOpen(const TLaunchRequest& request) {
-    ShellExecuteA(request.Owner, request.Verb.c_str(), request.File.c_str(),
-                  request.Parameters ? request.Parameters->c_str() : nullptr, request.Directory.c_str(),
-                  request.ShowCommand);
+    const auto result = reinterpret_cast<std::intptr_t>(
+        ShellExecuteA(request.Owner, request.Verb.c_str(), request.File.c_str(),
+                      request.Parameters ? request.Parameters->c_str() : nullptr, request.Directory.c_str(),
+                      request.ShowCommand));
+    // Wine knows no program for registry files: the fix then goes to the registry editor itself, where
+    // Windows' own association would send it.
+    if (result == SE_ERR_NOASSOC && IsRegistryFile(request.File)) {
+        const std::string quoted = "\"" + request.File + "\"";
+        ShellExecuteA(request.Owner, "open", "regedit.exe", quoted.c_str(), request.Directory.c_str(),
+                      request.ShowCommand);
+    }
 }
 
 TLaunchRequest GameRequest(HWND owner, const std::string& ownDirectory,

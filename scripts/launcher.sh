@@ -1,15 +1,27 @@
 #!/usr/bin/env bash
 # Builds and starts the launcher. Without a display it starts it on a virtual X display (Xvfb),
 # saves a screenshot (to $VORLANTH_SCREENSHOT, default build/launcher-screenshot.png), and ends it.
+#   launcher.sh             the Linux launcher
+#   launcher.sh --windows   vorlanth.exe, cross-built, under Wine
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/install-deps.sh
+windows=
+[ "${1:-}" = --windows ] && windows=windows
+bash scripts/install-deps.sh $windows
 cmake --preset default >/dev/null
-cmake --build --preset default -j"$(nproc)" --target vorlanth screenshot
+if [ -n "$windows" ]; then
+    export WINEPREFIX="$PWD/build/windows/wineprefix" WINEDEBUG=-all
+    cmake --build --preset default -j"$(nproc)" --target screenshot
+    cmake --preset windows >/dev/null
+    cmake --build --preset windows -j"$(nproc)" --target vorlanth
+    launcher=("$(command -v wine || command -v wine64)" build/windows/launcher/vorlanth.exe)
+else
+    cmake --build --preset default -j"$(nproc)" --target vorlanth screenshot
+    launcher=(build/default/launcher/vorlanth)
+fi
 
-launcher=build/default/launcher/vorlanth
 if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
-    exec "$launcher"
+    exec "${launcher[@]}"
 fi
 
 shot="${VORLANTH_SCREENSHOT:-$PWD/build/launcher-screenshot.png}"
@@ -28,7 +40,8 @@ for _ in $(seq 100); do
     sleep 0.1
 done
 export DISPLAY=":${number}"
-"$launcher" &
+"${launcher[@]}" &
 launched=$!
-build/default/tools/screenshot "$shot" Vorlanth 20
+build/default/tools/screenshot "$shot" Vorlanth 60
+[ -z "$windows" ] || wineserver -k 2>/dev/null || true
 echo "No display: the launcher ran on the virtual display $DISPLAY; screenshot saved to $shot"
