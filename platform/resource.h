@@ -4,8 +4,8 @@
 //
 // Names and types are either strings, compared without regard to case, or integer identifiers in the
 // Windows form (MAKEINTRESOURCEA: a value below 65536 passed as a pointer). The program's window
-// descriptions are RT_RCDATA; its icon is registered as RT_GROUP_ICON holding the whole icon file
-// (directory and images in one piece, as nothing here splits it into separate icon entries).
+// descriptions are RT_RCDATA; its icon is registered as a resource compiler links one: an
+// RT_GROUP_ICON directory whose entries name RT_ICON images by number.
 #pragma once
 
 #include <cstddef>

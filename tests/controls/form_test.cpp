@@ -2,6 +2,8 @@
 // repaints, and the routing of mouse input to window-less controls.
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -265,6 +267,17 @@ TEST(Application, TitleIsFileNameWithoutExtensionLowerCasedAfterFirst) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(ApplicationTitleFromPath(c.path), c.title) << c.path;
+}
+
+TEST(Application, IconIsTheIconFileTheProgramWasBuiltWith) {
+    // This program links the launcher's icon as "MAINICON": directory and images, put back together.
+    std::ifstream in(VORLANTH_ASSETS_DIR "/vorlanth.ico", std::ios::binary);
+    const std::vector<std::uint8_t> file{std::istreambuf_iterator<char>(in),
+                                         std::istreambuf_iterator<char>()};
+    ASSERT_GT(file.size(), 22u);
+    TApplication application;
+    application.Initialize();
+    EXPECT_EQ(application.Icon(), file);
 }
 
 } // namespace

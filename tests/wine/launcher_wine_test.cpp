@@ -37,7 +37,8 @@ void Pause(int ms) {
 }
 
 // Polls until the answer is there or the time is up.
-template <class T> T Await(const std::function<T()>& probe, int ms = 15000) {
+template <class T>
+T Await(const std::function<T()>& probe, int ms = 15000) {
     const auto end = Clock::now() + std::chrono::milliseconds(ms);
     for (;;) {
         T got = probe();
@@ -132,8 +133,8 @@ public:
         startup.cb = sizeof startup;
         std::wstring command = L"\"" + (Game / "vorlanth.exe").wstring() + L"\"";
         Started = Clock::now();
-        ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                                   Root.c_str(), &startup, &Process));
+        ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, Root.c_str(),
+                                   &startup, &Process));
         Form = Await<HWND>([this] { return FormOf(Process.dwProcessId); });
         ASSERT_NE(Form, nullptr) << "no launcher window";
         EnumChildWindows(
@@ -169,7 +170,8 @@ public:
                 DWORD owner = 0;
                 GetWindowThreadProcessId(window, &owner);
                 GetClassNameA(window, name, sizeof name);
-                if (owner == id && IsWindowVisible(window) && std::string(name) == "VorlanthForm") found = window;
+                if (owner == id && IsWindowVisible(window) && std::string(name) == "VorlanthForm")
+                    found = window;
                 return found == nullptr;
             },
             reinterpret_cast<LPARAM>(&search));
@@ -293,7 +295,8 @@ TEST_F(WineLauncher, LooksAsOnLinux) {
         int text = 0;
         for (int y = r.top + 3; y < r.bottom - 3; ++y)
             for (int x = r.left + 3; x < r.right - 3; ++x)
-                text += GetRValue(screen.At(x, y)) + GetGValue(screen.At(x, y)) + GetBValue(screen.At(x, y)) < 200;
+                text += GetRValue(screen.At(x, y)) + GetGValue(screen.At(x, y)) + GetBValue(screen.At(x, y)) <
+                        200;
         EXPECT_GT(text, 5) << caption << " shows no caption";
     }
     Click("Exit");
@@ -308,7 +311,8 @@ TEST_F(WineLauncher, ButtonsStartTheGameItsSetupOrEnd) {
         bool ends;
     };
     const Case cases[] = {
-        {"Start Game by mouse", [](WineLauncher& t) { t.Click("Start Game"); }, std::vector<std::string>{}, true},
+        {"Start Game by mouse", [](WineLauncher& t) { t.Click("Start Game"); }, std::vector<std::string>{},
+         true},
         {"Start Game by Enter", [](WineLauncher& t) { t.Key(VK_RETURN); }, std::vector<std::string>{}, true},
         {"Setup", [](WineLauncher& t) { t.Click("Setup"); }, std::vector<std::string>{"--setup"}, false},
         {"Exit", [](WineLauncher& t) { t.Click("Exit"); }, std::nullopt, true},

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <span>
 #include <stdexcept>
 
 #include "platform/draw.h"
@@ -28,6 +29,44 @@ bool IsEmptyRect(const TRect& r) {
 
 bool Contains(const TRect& r, int x, int y) {
     return x >= r.Left && x < r.Right && y >= r.Top && y < r.Bottom;
+}
+
+std::span<const std::uint8_t> ResourceBytes(const char* name, const char* type) {
+    const HRSRC resource = FindResourceA(nullptr, name, type);
+    if (resource == nullptr) return {};
+    const void* data = LockResource(LoadResource(nullptr, resource));
+    if (data == nullptr) return {};
+    return {static_cast<const std::uint8_t*>(data), SizeofResource(nullptr, resource)};
+}
+
+// A linked icon is a directory (RT_GROUP_ICON: 6 bytes, then 14 per image, the last two the image's
+// number) and its images (RT_ICON, by number). Put back together they make the icon file the
+// program was built from: the same directory with 16-byte entries that end in the image's offset,
+// then the images. Empty when the resources are missing or do not fit together.
+std::vector<std::uint8_t> IconFileResource(const char* name) {
+    const std::span<const std::uint8_t> group = ResourceBytes(name, RT_GROUP_ICON);
+    if (group.size() < 6) return {};
+    const std::size_t count = group[4] | group[5] << 8;
+    if (count == 0 || group.size() < 6 + 14 * count) return {};
+    std::vector<std::span<const std::uint8_t>> images;
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::uint8_t* entry = group.data() + 6 + 14 * i;
+        images.push_back(ResourceBytes(MAKEINTRESOURCEA(entry[12] | entry[13] << 8), RT_ICON));
+        if (images.back().empty()) return {};
+    }
+    std::vector<std::uint8_t> file(group.begin(), group.begin() + 6);
+    std::size_t offset = 6 + 16 * count;
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::uint8_t* entry = group.data() + 6 + 14 * i;
+        file.insert(file.end(), entry, entry + 8);
+        for (const std::size_t value : {images[i].size(), offset})
+            for (int shift = 0; shift < 32; shift += 8)
+                file.push_back(static_cast<std::uint8_t>(value >> shift));
+        offset += images[i].size();
+    }
+    for (const auto& image : images)
+        file.insert(file.end(), image.begin(), image.end());
+    return file;
 }
 
 } // namespace
@@ -385,10 +424,7 @@ TApplication::~TApplication() {
 }
 
 void TApplication::Initialize() {
-    if (HRSRC icon = FindResourceA(nullptr, "MAINICON", RT_GROUP_ICON)) {
-        const auto* data = static_cast<const std::uint8_t*>(LockResource(LoadResource(nullptr, icon)));
-        FIcon.assign(data, data + SizeofResource(nullptr, icon));
-    }
+    FIcon = IconFileResource("MAINICON");
     if (THost* host = Host()) {
         host->SetApplicationTitle(FTitle);
         if (!FIcon.empty()) host->SetApplicationIcon(FIcon);
