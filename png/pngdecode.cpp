@@ -9,36 +9,38 @@
 #include "png/pngformat.h"
 #include "png/pngheader.h"
 #include "png/pngidat.h"
+#include "png/pnginflate.h"
 #include "png/pnglang.h"
 #include "png/pngobject.h"
 #include "png/pngrowstore.h"
 #include "png/pngzlib.h"
+#include "toolkit/core/exception.h"
 #include "toolkit/core/stream.h"
 
 VORLANTH_DEFINE_CHUNK_CLASS(TChunkIDAT, TChunk)
 
 namespace {
 
-// Ends the inflation whatever way the decode leaves.
-struct TInflateGuard {
-    ZlibState& State;
-    ~TInflateGuard() { EndInflate(State); }
-};
-
-// One decode of the image data: the zlib stream, our own count of the stream's position against the
+// One decode of the image data: the inflater, our own count of the stream's position against the
 // end of the current chunk, the running checksum, and the current and previous row.
 class TIdatReader {
 public:
-    TIdatReader(TPNGObject& owner, TChunkIHDR& header, TStream& stream)
-        : Owner(owner), Header(header), Stream(stream) {}
+    TIdatReader(TPNGObject& owner, TChunkIHDR& header, TStream& stream, TInflateEngine engine)
+        : Owner(owner), Header(header), Stream(stream), Engine(engine) {}
     // Decodes from the first chunk's data (its type read, length bytes to come) up to and including
     // the last chunk's checksum.
     void Run(const TChunkTypeCode& typeCode, std::int32_t length);
+    // Whether the decode failed for memory rather than for the data.
+    bool OutOfMemory() const { return FOutOfMemory; }
 
 private:
     void BuildGrayRamp();
     void NextChunk();
     std::int32_t ReadCompressed(std::uint8_t* destination, std::int32_t count);
+    [[noreturn]] void Fail(int result) {
+        FOutOfMemory = result == Z_MEM_ERROR;
+        RaiseZlibError(pnglang::ZlibMessage(result));
+    }
     // Reads, unfilters and stores the pass's rows of RowLength bytes until the image or the data ends.
     void DecodeRows(TRowStoreRoutine store, const TPass& pass, std::int32_t width);
     void CheckCrc();
@@ -46,17 +48,21 @@ private:
     TPNGObject& Owner;
     TChunkIHDR& Header;
     TStream& Stream;
-    ZlibState State;
+    TInflateEngine Engine;
+    std::unique_ptr<TImageInflater> Inflater;
+    TInflateBuffers Io;
+    std::unique_ptr<std::uint8_t[]> InputBlock; // ZlibInflateBlock bytes of compressed data
     std::uint32_t Crc = 0;
     std::int64_t ChunkEnd = 0;
     std::int64_t StreamPosition = 0;
-    bool StreamFinished = false; // zlib has nothing more to give
+    bool StreamFinished = false; // the inflater has nothing more to give
     std::int32_t Height = 0;
     std::int32_t RowLength = 0; // of the current pass
     std::int32_t FilterDistance = 0;
     TUnfilterRoutine Unfilter = nullptr;
     std::unique_ptr<std::uint8_t[]> RowBuffers[2];
     std::uint8_t CurrentBuffer = 1;
+    bool FOutOfMemory = false;
 };
 
 // The gray ramp that gray rows index, made with the final decode gamma. Gray with alpha keeps no
@@ -75,9 +81,13 @@ void TIdatReader::Run(const TChunkTypeCode& typeCode, std::int32_t length) {
     FilterDistance = geometry.FilterDistance;
     Unfilter = SelectUnfilter(FilterDistance);
 
-    const int started = BeginInflate(&Stream, State);
-    TInflateGuard guard{State};
-    if (started != Z_OK) RaiseZlibError(pnglang::ZlibMessage(started));
+    int started = Z_OK;
+    Inflater = MakeImageInflater(Engine, started);
+    if (!Inflater) {
+        FOutOfMemory = true;
+        RaiseZlibError(pnglang::ZlibMessage(started));
+    }
+    InputBlock = std::make_unique<std::uint8_t[]>(ZlibInflateBlock);
     StreamPosition = Stream.Position();
     ChunkEnd = StreamPosition + length;
     for (auto& buffer : RowBuffers)
@@ -106,9 +116,9 @@ void TIdatReader::CheckCrc() {
     while (StreamPosition < ChunkEnd) {
         const auto want =
             static_cast<std::int32_t>(std::min<std::int64_t>(ChunkEnd - StreamPosition, ZlibInflateBlock));
-        const std::int32_t got = Stream.Read(State.Buffer.get(), want);
+        const std::int32_t got = Stream.Read(InputBlock.get(), want);
         if (got <= 0) break;
-        Crc = UpdatePngCrc(Crc, State.Buffer.get(), got);
+        Crc = UpdatePngCrc(Crc, InputBlock.get(), got);
         StreamPosition += got;
     }
     std::uint8_t stored[4] = {};
@@ -133,42 +143,41 @@ void TIdatReader::NextChunk() {
 
 std::int32_t TIdatReader::ReadCompressed(std::uint8_t* destination, std::int32_t count) {
     if (StreamFinished) return 0;
-    z_stream& z = State.ZStream;
-    z.next_out = destination;
-    z.avail_out = static_cast<uInt>(count);
-    while (z.avail_out > 0) {
-        if (z.avail_in == 0) {
-            // zlib may still hold output for input it has already taken: let it give that first,
-            // so the reader never looks past the last chunk it needs.
-            const uInt before = z.avail_out;
-            const int r = inflate(&z, Z_NO_FLUSH);
+    Io.NextOut = destination;
+    Io.AvailOut = static_cast<std::size_t>(count);
+    while (Io.AvailOut > 0) {
+        if (Io.AvailIn == 0) {
+            // The inflater may still hold output for input it has already taken: let it give that
+            // first, so the reader never looks past the last chunk it needs.
+            const std::size_t before = Io.AvailOut;
+            const int r = Inflater->Inflate(Io);
             if (r == Z_STREAM_END || r == Z_NEED_DICT) {
                 StreamFinished = true;
                 break;
             }
-            if (r < 0 && r != Z_BUF_ERROR) RaiseZlibError(pnglang::ZlibMessage(r));
-            if (z.avail_out != before) continue;
+            if (r < 0 && r != Z_BUF_ERROR) Fail(r);
+            if (Io.AvailOut != before) continue;
 
             while (StreamPosition == ChunkEnd)
                 NextChunk(); // empty chunks carry nothing
             const auto want = static_cast<std::int32_t>(
                 std::min<std::int64_t>(ChunkEnd - StreamPosition, ZlibInflateBlock));
-            const std::int32_t got = want > 0 ? Stream.Read(State.Buffer.get(), want) : 0;
+            const std::int32_t got = want > 0 ? Stream.Read(InputBlock.get(), want) : 0;
             if (got <= 0) break; // the stream has ended
             StreamPosition += got;
-            Crc = UpdatePngCrc(Crc, State.Buffer.get(), got);
-            z.next_in = State.Buffer.get();
-            z.avail_in = static_cast<uInt>(got);
+            Crc = UpdatePngCrc(Crc, InputBlock.get(), got);
+            Io.NextIn = InputBlock.get();
+            Io.AvailIn = static_cast<std::size_t>(got);
         }
-        const int r = inflate(&z, Z_NO_FLUSH);
+        const int r = Inflater->Inflate(Io);
         if (r == Z_STREAM_END || r == Z_NEED_DICT) {
             // The compressed stream is over: rows not reached stay zero.
             StreamFinished = true;
             break;
         }
-        if (r < 0) RaiseZlibError(pnglang::ZlibMessage(r));
+        if (r < 0) Fail(r);
     }
-    return count - static_cast<std::int32_t>(z.avail_out);
+    return count - static_cast<std::int32_t>(Io.AvailOut);
 }
 
 void TIdatReader::DecodeRows(TRowStoreRoutine store, const TPass& pass, std::int32_t width) {
@@ -187,6 +196,34 @@ void TIdatReader::DecodeRows(TRowStoreRoutine store, const TPass& pass, std::int
 } // namespace
 
 bool TChunkIDAT::ReadBody(TStream& stream, const TChunkTypeCode& typeCode, std::int32_t length) {
-    TIdatReader(*OwnerImage(), HeaderChunk(), stream).Run(typeCode, length);
+    TChunkIHDR& header = HeaderChunk();
+    const TInflateEngine engine = ImageInflateEngine();
+    if (engine == TInflateEngine::Zlib) {
+        TIdatReader(*OwnerImage(), header, stream, engine).Run(typeCode, length);
+        return true;
+    }
+    const std::int64_t start = stream.Position();
+    TIdatReader fast(*OwnerImage(), header, stream, engine);
+    try {
+        fast.Run(typeCode, length);
+    } catch (const Exception& error) {
+        // Memory refused is no verdict on the data.
+        if (fast.OutOfMemory() || dynamic_cast<const EOutOfResources*>(&error) != nullptr ||
+            dynamic_cast<const EPNGOutMemory*>(&error) != nullptr)
+            throw;
+        // A faster inflater reads ahead in larger steps, so in a damaged stream it may meet another
+        // fault first than zlib does (a chunk's checksum before the broken data, or the reverse). The
+        // verdict on a damaged stream is zlib's: the image data is read once more by zlib, from
+        // cleared image memory.
+        stream.SetPosition(start);
+        if (std::uint8_t* rows = header.PixelRows()) {
+            const auto bytes = static_cast<std::size_t>(header.RowStride()) * header.Height;
+            std::memset(rows, 0, bytes);
+            if (header.LowBytePlane() != nullptr) std::memset(header.LowBytePlane(), 0, bytes);
+            if (header.AlphaPlane() != nullptr)
+                std::memset(header.AlphaPlane(), 0, std::size_t(header.Width) * header.Height);
+        }
+        TIdatReader(*OwnerImage(), header, stream, TInflateEngine::Zlib).Run(typeCode, length);
+    }
     return true;
 }

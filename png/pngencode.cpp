@@ -1,12 +1,16 @@
 // Writing side of the image-data chunk: pack, filter, compress, frame.
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #include "png/pngcrc.h"
+#include "png/pngdeflate.h"
 #include "png/pngformat.h"
 #include "png/pngheader.h"
 #include "png/pngidat.h"
+#include "png/pnglang.h"
 #include "png/pngobject.h"
 #include "png/pngrowpack.h"
 #include "png/pngzlib.h"
@@ -76,8 +80,13 @@ private:
     std::uint8_t ChooseFilter();
     // Packs, filters and compresses the pass's rows as scanlines of RowLength bytes.
     void EncodeRows(TRowPackRoutine pack, const TPass& pass, std::int32_t width);
+    // Bytes of the filtered image (filter bytes included), over every pass.
+    std::size_t FilteredSize() const;
     void Feed(const std::uint8_t* bytes, std::int32_t count);
+    void StartStream();
+    void StreamBytes(const std::uint8_t* bytes, std::size_t count);
     void Flush();
+    void WriteChunks(const std::vector<std::uint8_t>& data);
 
     const TPNGObject& Owner;
     const TChunkIHDR& Header;
@@ -89,6 +98,8 @@ private:
     std::int32_t Limit = 0; // data bytes per chunk
     std::unique_ptr<std::uint8_t[]> RawRow;
     std::unique_ptr<std::uint8_t[]> FilteredRows[5]; // the scanline per filter; 0 also the previous one
+    bool Whole = false;                              // collecting the filtered image for one call
+    std::vector<std::uint8_t> Filtered;
 };
 
 TIdatWriter::TIdatWriter(const TPNGObject& owner, const TChunkIHDR& header, TStream& stream)
@@ -130,7 +141,34 @@ std::uint8_t TIdatWriter::ChooseFilter() {
     return best;
 }
 
+std::size_t TIdatWriter::FilteredSize() const {
+    const TChunkIHDR& h = Header;
+    const auto width = static_cast<std::int32_t>(h.Width), height = static_cast<std::int32_t>(h.Height);
+    if (Owner.InterlaceMode == PngInterlaceNone) return (std::size_t(RowLength) + 1) * h.Height;
+    const std::uint8_t depth = h.BitDepth == 2 ? 4 : h.BitDepth;
+    std::size_t size = 0;
+    for (const TPass& pass : Adam7Passes) {
+        const std::int32_t length = PngRowBytes(pass.Width(width), h.ColorType, depth);
+        const std::int32_t rows =
+            height > pass.RowStart ? (height - pass.RowStart + pass.RowStep - 1) / pass.RowStep : 0;
+        if (length != 0) size += (std::size_t(length) + 1) * std::size_t(rows);
+    }
+    return size;
+}
+
 void TIdatWriter::Feed(const std::uint8_t* bytes, std::int32_t count) {
+    if (Whole)
+        Filtered.insert(Filtered.end(), bytes, bytes + count);
+    else
+        StreamBytes(bytes, static_cast<std::size_t>(count));
+}
+
+void TIdatWriter::StartStream() {
+    const int started = BeginDeflate(&Stream, Owner.DeflateLevel, static_cast<std::size_t>(Limit), State);
+    if (started != Z_OK) RaiseZlibError(ZlibErrorText(State.ZStream, started));
+}
+
+void TIdatWriter::StreamBytes(const std::uint8_t* bytes, std::size_t count) {
     z_stream& z = State.ZStream;
     z.next_in = const_cast<Bytef*>(bytes);
     z.avail_in = static_cast<uInt>(count);
@@ -174,10 +212,21 @@ void TIdatWriter::EncodeRows(TRowPackRoutine pack, const TPass& pass, std::int32
     }
 }
 
+void TIdatWriter::WriteChunks(const std::vector<std::uint8_t>& data) {
+    for (std::size_t at = 0; at < data.size(); at += static_cast<std::size_t>(Limit))
+        WriteChunkFrame(
+            Stream, IdatType, data.data() + at,
+            static_cast<std::int32_t>(std::min(data.size() - at, static_cast<std::size_t>(Limit))));
+}
+
 void TIdatWriter::Run() {
-    const int started = BeginDeflate(&Stream, Owner.DeflateLevel, static_cast<std::size_t>(Limit), State);
     TDeflateGuard guard{State};
-    if (started != Z_OK) RaiseZlibError(ZlibErrorText(State.ZStream, started));
+    const std::size_t size = FilteredSize();
+    Whole = ImageDeflateEngine() == TDeflateEngine::Libdeflate && size <= Owner.DeflateBudget;
+    if (Whole)
+        Filtered.reserve(size);
+    else
+        StartStream();
     const TChunkIHDR& h = Header;
     const TRowPack pack = SelectRowPack(h.ColorType, h.BitDepth, Owner.EncodeGamma.data());
     const auto width = static_cast<std::int32_t>(h.Width);
@@ -193,6 +242,13 @@ void TIdatWriter::Run() {
         }
     } else {
         return; // no image data
+    }
+    if (Whole) {
+        std::vector<std::uint8_t> compressed;
+        if (!DeflateWhole(Filtered.data(), Filtered.size(), Owner.DeflateLevel, compressed))
+            RaiseZlibError(pnglang::ZlibMessage(Z_MEM_ERROR));
+        WriteChunks(compressed);
+        return;
     }
     Flush();
 }

@@ -37,6 +37,10 @@ public:
     TGammaTable EncodeGamma;
     TPNGFilterSet FilterSet = FilterBit(pfSub);
     std::uint8_t DeflateLevel = 7; // values above 9 are taken as 9 when compressing
+    // Filtered images up to this many bytes are compressed whole, by the faster compressor where the
+    // build has one (it then holds the filtered image and its compressed form at once); larger ones
+    // stream through zlib row by row.
+    std::size_t DeflateBudget = std::size_t{256} << 20;
     std::uint8_t InterlaceMode = 0;
     TGammaTable DecodeGamma;
 

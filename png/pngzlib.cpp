@@ -21,10 +21,6 @@ voidpf SweptAlloc(voidpf, uInt items, uInt size) {
 void SweptFree(voidpf, voidpf block) {
     std::free(block);
 }
-void UseSweptAllocator(z_stream& z) {
-    z.zalloc = SweptAlloc;
-    z.zfree = SweptFree;
-}
 
 // Clears the state and gives it a block of size bytes.
 void Prepare(TStream* stream, std::size_t size, ZlibState& state) {
@@ -82,6 +78,11 @@ bool RunBuffer(bool inflating, const std::uint8_t* input, std::size_t inputSize,
 
 } // namespace
 
+void UseSweptAllocator(z_stream& z) {
+    z.zalloc = SweptAlloc;
+    z.zfree = SweptFree;
+}
+
 std::string ZlibErrorText(const z_stream& z, int code) {
     return z.msg != nullptr ? std::string(z.msg) : std::string(pnglang::ZlibMessage(code));
 }
@@ -90,22 +91,11 @@ void RaiseZlibError(const std::string& text) {
     RaisePngError<EPNGZLIBError>(pnglang::EPNGZLIBErrorText + text);
 }
 
-int BeginInflate(TStream* stream, ZlibState& state) {
-    Prepare(stream, ZlibInflateBlock, state);
-    return inflateInit_(&state.ZStream, PngZlibVersion, ZStreamSize);
-}
-
 int BeginDeflate(TStream* stream, int level, std::size_t bufferSize, ZlibState& state) {
     Prepare(stream, bufferSize, state);
     state.ZStream.next_out = state.Buffer.get();
     state.ZStream.avail_out = static_cast<uInt>(bufferSize);
     return deflateInit_(&state.ZStream, std::clamp(level, 0, 9), PngZlibVersion, ZStreamSize);
-}
-
-void EndInflate(ZlibState& state) {
-    inflateEnd(&state.ZStream);
-    state.Buffer.reset();
-    state.BufferSize = 0;
 }
 
 void EndDeflate(ZlibState& state) {

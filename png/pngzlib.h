@@ -16,20 +16,20 @@ inline constexpr const char* PngZlibVersion = "1.1.4";
 // Size of the input block used when image data is read.
 inline constexpr int ZlibInflateBlock = 65535;
 
-// The working record of one image-data compression or decompression.
+// Routes zlib's working memory through the failure sweeps' allocation points.
+void UseSweptAllocator(z_stream& z);
+
+// The working record of one image-data compression.
 struct ZlibState {
     z_stream ZStream{};
-    std::unique_ptr<std::uint8_t[]> Buffer; // input block when reading, output block when writing
+    std::unique_ptr<std::uint8_t[]> Buffer; // the output block
     std::size_t BufferSize = 0;
     TStream* PngStream = nullptr; // not owned
 };
 
-// Clears the state, allocates a 65535-byte input block and starts inflation; returns zlib's result.
-int BeginInflate(TStream* stream, ZlibState& state);
 // Clears the state, allocates an output block of bufferSize bytes, points zlib's output at it and
 // starts deflation at the given level (clamped to 0..9); returns zlib's result.
 int BeginDeflate(TStream* stream, int level, std::size_t bufferSize, ZlibState& state);
-void EndInflate(ZlibState& state);
 void EndDeflate(ZlibState& state);
 
 // Inflates a whole zlib stream into output (replacing its contents). On a zlib error returns false

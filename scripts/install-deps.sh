@@ -6,7 +6,7 @@ set -euo pipefail
 
 packages=(
     build-essential cmake pkg-config
-    zlib1g-dev
+    zlib1g-dev libisal-dev libdeflate-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     libpng-dev libspng-dev libpixman-1-dev
     libfreetype-dev libfontconfig-dev fonts-wine fonts-dejavu-core
