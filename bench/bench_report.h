@@ -12,6 +12,9 @@
 
 #include <benchmark/benchmark.h>
 
+#include "png/pngdeflate.h"
+#include "png/pnginflate.h"
+
 namespace bench {
 
 // The console output as usual, and the measured seconds per iteration of every run kept by name.
@@ -77,6 +80,27 @@ inline bool InitializeBenchmarks(int argc, char** argv, std::int32_t& side) {
         const std::string arg = argv[i];
         if (i > 0 && arg.rfind("--image_size=", 0) == 0) {
             side = std::int32_t(std::strtol(arg.c_str() + 13, nullptr, 10));
+            continue;
+        }
+        // The library's compression engines, to compare them: --inflate=zlib|isal,
+        // --deflate=zlib|libdeflate (by default the library's own choice).
+        if (i > 0 && (arg == "--inflate=zlib" || arg == "--inflate=isal")) {
+            SetImageInflateEngine(arg == "--inflate=isal" ? TInflateEngine::Isal : TInflateEngine::Zlib);
+            if (ImageInflateEngine() !=
+                (arg == "--inflate=isal" ? TInflateEngine::Isal : TInflateEngine::Zlib)) {
+                std::fprintf(stderr, "%s: this build lacks that engine\n", arg.c_str());
+                return false;
+            }
+            continue;
+        }
+        if (i > 0 && (arg == "--deflate=zlib" || arg == "--deflate=libdeflate")) {
+            const TDeflateEngine engine =
+                arg == "--deflate=zlib" ? TDeflateEngine::Zlib : TDeflateEngine::Libdeflate;
+            SetImageDeflateEngine(engine);
+            if (ImageDeflateEngine() != engine) {
+                std::fprintf(stderr, "%s: this build lacks that engine\n", arg.c_str());
+                return false;
+            }
             continue;
         }
         if (arg.rfind("--benchmark_repetitions", 0) == 0) repetitionsGiven = true;
