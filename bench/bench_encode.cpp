@@ -4,11 +4,14 @@
 // The test images are those of bench_decode (photo-like content from bench/photo_field.h): RGBA
 // 8-bit, RGB 8-bit, RGB 16-bit and RGBA 8-bit interlaced. Each is encoded once with libpng and read
 // into a TPNGObject, which is then saved again and again; libpng encodes the same samples from raw
-// rows in memory. Both use zlib level 7 with the default strategy, window and memory level, and the
-// same interlace method, with two filter settings:
-//   sub  the Sub filter on every row (FilterSet {Sub}; png_set_filter(PNG_FILTER_SUB))
-//   all  any of the five filters, each encoder choosing by its own heuristic (FilterSet {None ..
-//        Paeth}; PNG_ALL_FILTERS)
+// rows in memory. Both use the same level (libpng through zlib with the default strategy, window and
+// memory level; this library through its compression engine, see --deflate) and the same interlace
+// method, with four settings:
+//   sub    the Sub filter on every row (FilterSet {Sub}; png_set_filter(PNG_FILTER_SUB)), level 7
+//   all    any of the five filters, each encoder choosing by its own heuristic (FilterSet {None ..
+//          Paeth}; PNG_ALL_FILTERS), level 7
+//   sub-1  Sub at level 1
+//   sub-9  Sub at level 9
 // Every encoder's output is checked once to decode (with libpng) to the source samples. After the
 // runs a table gives the time ratios and output size ratios of this library to libpng, from the
 // measured times (median over the repetitions).
@@ -66,16 +69,17 @@ struct TSetting {
     const char* Name;
     TPNGFilterSet FilterSet;
     int LibpngFilters;
+    int Level;
 };
 
+constexpr TPNGFilterSet kAllFilters = TPNGFilterSet(FilterBit(pfNone) | FilterBit(pfSub) | FilterBit(pfUp) |
+                                                    FilterBit(pfAverage) | FilterBit(pfPaeth));
 const TSetting kSettings[] = {
-    {"sub", FilterBit(pfSub), PNG_FILTER_SUB},
-    {"all",
-     TPNGFilterSet(FilterBit(pfNone) | FilterBit(pfSub) | FilterBit(pfUp) | FilterBit(pfAverage) |
-                   FilterBit(pfPaeth)),
-     PNG_ALL_FILTERS},
+    {"sub", FilterBit(pfSub), PNG_FILTER_SUB, 7},
+    {"all", kAllFilters, PNG_ALL_FILTERS, 7},
+    {"sub-1", FilterBit(pfSub), PNG_FILTER_SUB, 1},
+    {"sub-9", FilterBit(pfSub), PNG_FILTER_SUB, 9},
 };
-constexpr int kLevel = 7;
 
 std::vector<TTestImage> MakeImages(std::int32_t side) {
     const TPhotoSamples samples = MakePhotoSamples(side);
@@ -117,7 +121,7 @@ bool EncodeWithLibpng(const TTestImage& t, const TSetting* setting, Bytes& out) 
     png_set_write_fn(png, &out, AppendToVector, FlushNothing);
     if (setting != nullptr) {
         png_set_filter(png, PNG_FILTER_TYPE_BASE, setting->LibpngFilters);
-        png_set_compression_level(png, kLevel);
+        png_set_compression_level(png, setting->Level);
         png_set_compression_strategy(png, Z_DEFAULT_STRATEGY);
         png_set_compression_mem_level(png, 8);
         png_set_compression_window_bits(png, 15);
@@ -137,7 +141,7 @@ bool EncodeWithLibpng(const TTestImage& t, const TSetting* setting, Bytes& out) 
 std::int64_t EncodeWithLibrary(TTestImage& t, const TSetting& setting, Bytes* copy = nullptr) {
     TPNGObject& image = *t.Image;
     image.FilterSet = setting.FilterSet;
-    image.DeflateLevel = kLevel;
+    image.DeflateLevel = static_cast<std::uint8_t>(setting.Level);
     image.InterlaceMode = t.Interlaced ? 1 : 0;
     try {
         TMemoryStream out;
@@ -237,9 +241,9 @@ void PrintRatioTable(const std::vector<TTestImage>& images, const TCapturingRepo
     std::printf(
         "\nEncode times, median of the repetitions, in ms (wall / CPU), and output sizes; ratio = this "
         "library / libpng, below 1 means this library is faster or smaller\n");
-    std::printf("%-12s %-4s %9s | %17s %17s | %8s %8s | %10s %10s | %8s\n", "image", "set", "raw MiB",
+    std::printf("%-12s %-5s %9s | %17s %17s | %8s %8s | %10s %10s | %8s\n", "image", "set", "raw MiB",
                 "vorlanth", "libpng", "time", "", "vorlanth", "libpng", "size");
-    std::printf("%-12s %-4s %9s | %17s %17s | %8s %8s | %10s %10s | %8s\n", "", "", "", "wall / cpu",
+    std::printf("%-12s %-5s %9s | %17s %17s | %8s %8s | %10s %10s | %8s\n", "", "", "", "wall / cpu",
                 "wall / cpu", "wall", "cpu", "MiB", "MiB", "ratio");
     for (const TTestImage& t : images)
         for (const TSetting& s : kSettings) {
@@ -249,13 +253,13 @@ void PrintRatioTable(const std::vector<TTestImage>& images, const TCapturingRepo
             const double mine = double(gSizes[BenchmarkName(t, s, "vorlanth")]);
             const double peer = double(gSizes[BenchmarkName(t, s, "libpng")]);
             if (!ran) {
-                std::printf("%-12s %-4s %9.1f | %17s %17s | %8s %8s | %10.2f %10.2f | %8.3f\n",
+                std::printf("%-12s %-5s %9.1f | %17s %17s | %8s %8s | %10.2f %10.2f | %8.3f\n",
                             t.Name.c_str(), s.Name, double(t.RawBytes()) / 1048576.0, "n/a", "n/a", "n/a",
                             "n/a", mine / 1048576.0, peer / 1048576.0, mine / peer);
                 continue;
             }
             std::printf(
-                "%-12s %-4s %9.1f | %7.1f / %7.1f %7.1f / %7.1f | %8.2f %8.2f | %10.2f %10.2f | %8.3f\n",
+                "%-12s %-5s %9.1f | %7.1f / %7.1f %7.1f / %7.1f | %8.2f %8.2f | %10.2f %10.2f | %8.3f\n",
                 t.Name.c_str(), s.Name, double(t.RawBytes()) / 1048576.0, wall[0] * 1e3, cpu[0] * 1e3,
                 wall[1] * 1e3, cpu[1] * 1e3, wall[0] / wall[1], cpu[0] / cpu[1], mine / 1048576.0,
                 peer / 1048576.0, mine / peer);
