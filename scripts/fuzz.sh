@@ -1,17 +1,19 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang and runs them for the given number of seconds in all
-# (default 60): half for the PNG reader, seeded with the standard PNG test images, a quarter for the
+# (default 60): two fifths for the PNG reader and one fifth for the differential inflater target
+# (zlib against the fast inflater), both seeded with the standard PNG test images, one fifth for the
 # BMP reader, seeded with small bitmaps written here, and the rest for the window-description
 # reader, seeded with a small description written here. Any finding fails the run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds="${1:-60}"
-png_seconds=$((seconds / 2))
-bmp_seconds=$((seconds / 4))
-form_seconds=$((seconds - png_seconds - bmp_seconds))
+png_seconds=$((seconds * 2 / 5))
+inflate_seconds=$((seconds / 5))
+bmp_seconds=$((seconds / 5))
+form_seconds=$((seconds - png_seconds - inflate_seconds - bmp_seconds))
 bash scripts/install-deps.sh
 cmake --preset fuzz
-cmake --build --preset fuzz -j"$(nproc)" --target fuzz_read_png fuzz_read_bmp fuzz_read_formdata
+cmake --build --preset fuzz -j"$(nproc)" --target fuzz_read_png fuzz_inflate_engines fuzz_read_bmp fuzz_read_formdata
 
 corpus=build/fuzz/corpus
 mkdir -p "$corpus"
@@ -20,6 +22,10 @@ if [ -d ../shared/pngsuite ]; then seeds+=(../shared/pngsuite); fi
 if [ -d tests/data ]; then seeds+=(tests/data); fi
 ASAN_OPTIONS=detect_leaks=1 ./build/fuzz/fuzz/fuzz_read_png -artifact_prefix=build/fuzz/ -max_total_time="$png_seconds" \
     -rss_limit_mb=2048 -max_len=65536 -print_final_stats=1 "$corpus" "${seeds[@]}"
+inflate_corpus=build/fuzz/inflate-corpus
+mkdir -p "$inflate_corpus"
+ASAN_OPTIONS=detect_leaks=1 ./build/fuzz/fuzz/fuzz_inflate_engines -artifact_prefix=build/fuzz/inflate- \
+    -max_total_time="$inflate_seconds" -rss_limit_mb=2048 -max_len=65536 -print_final_stats=1 "$inflate_corpus" "${seeds[@]}"
 
 # BMP seeds: one small file per depth, a top-down one and both run-length encodings.
 le() { # value, bytes: the value as little-endian \x escapes
