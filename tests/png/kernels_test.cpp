@@ -4,6 +4,7 @@
 #include <random>
 
 #include "platform/faults.h"
+#include "png/pngrowstore.h"
 #include "png/pngsimd.h"
 #include "support/png_load.h"
 
@@ -65,6 +66,46 @@ TEST(Kernels, UnfilterAtEveryLevelMatchesThePlainRoutine) {
                     ASSERT_EQ(vector, plain) << "level " << int(level) << ", distance " << distance << ", "
                                              << pixels << " pixels, filter " << int(filter);
                 }
+            }
+        }
+    }
+}
+
+// The vector row stores of 8-bit colour against the plain ones: RGB and RGBA, 1 to 40 pixels,
+// sequential rows and interlaced ones with and without gaps, into rows whose bytes around the
+// written columns must stay as they were.
+TEST(Kernels, ColourRowStoresAtEveryLevelMatchThePlainRoutine) {
+    struct TLevelReset {
+        ~TLevelReset() { ResetSimdLevel(); }
+    } reset;
+    std::uint8_t identity[256];
+    for (int i = 0; i < 256; ++i)
+        identity[i] = static_cast<std::uint8_t>(i);
+    const struct {
+        std::int32_t Start, Step;
+        bool Sequential;
+    } layouts[] = {{0, 1, true}, {0, 1, false}, {3, 1, false}, {1, 2, false}};
+    std::mt19937 random(7);
+    for (const std::uint8_t colorType : {std::uint8_t(2), std::uint8_t(6)}) {
+        const std::int32_t channels = colorType == 6 ? 4 : 3;
+        for (std::int32_t count = 1; count <= 40; ++count) {
+            const Bytes src = AwkwardBytes(random, std::size_t(channels * count));
+            const Bytes canvas = AwkwardBytes(random, std::size_t(3 * (3 + 2 * count) + 4 * count + 64));
+            for (const auto& layout : layouts) {
+                Bytes results[2];
+                for (int level = 0; level < 2; ++level) {
+                    ForceSimdLevel(level == 0 ? TSimdLevel::SSE2 : TSimdLevel::AVX2);
+                    const TRowStore store = SelectRowStore(colorType, 8, identity);
+                    results[level] = canvas;
+                    std::uint8_t* pixels = results[level].data();
+                    std::uint8_t* alpha = pixels + 3 * (3 + 2 * count) + 32;
+                    const TRowStoreArgs args{identity, channels * count};
+                    (layout.Sequential ? store.Sequential : store.Interlaced)(
+                        args, src.data(), pixels, nullptr, alpha, layout.Start, layout.Step, count);
+                }
+                ASSERT_EQ(results[1], results[0])
+                    << "colour type " << int(colorType) << ", " << count << " pixels, start " << layout.Start
+                    << ", step " << layout.Step;
             }
         }
     }
