@@ -84,8 +84,29 @@ void StoreColour8(const TRowStoreArgs& args, const u8* src, u8* pixels, u8*, u8*
     }
 }
 
+// Colour samples of 16 bits: high bytes into the pixel row, low bytes into the low-byte plane,
+// both through the gamma table; the alpha plane takes the alpha's high byte.
+template <int Channels, bool UseTable, bool Step1>
+void StoreColour16(const TRowStoreArgs& args, const u8* src, u8* pixels, u8* low, u8* alpha,
+                   std::int32_t start, std::int32_t step, std::int32_t count) {
+    const u8* g = args.Gamma;
+    for (std::int32_t k = 0; k < count; ++k) {
+        const std::int32_t c = Column<Step1>(start, step, k);
+        const u8* s = src + 2 * Channels * k;
+        u8* d = pixels + 3 * c;
+        u8* l = low + 3 * c;
+        d[0] = G<UseTable>(g, s[4]);
+        d[1] = G<UseTable>(g, s[2]);
+        d[2] = G<UseTable>(g, s[0]);
+        l[0] = G<UseTable>(g, s[5]);
+        l[1] = G<UseTable>(g, s[3]);
+        l[2] = G<UseTable>(g, s[1]);
+        if constexpr (Channels == 4) alpha[c] = s[6];
+    }
+}
+
 #if defined(__x86_64__) || defined(__i386__)
-// 8-bit colour without a gamma lookup, whole pixels at a time (AVX2 level): bytes shuffled into
+// Colour without a gamma lookup, whole pixels at a time (AVX2 level): bytes shuffled into
 // blue, green, red and alpha. Each step writes a few bytes past its pixels that the next step
 // overwrites; the last pixels go through the plain loop, so nothing is written past the row.
 __attribute__((target("avx2"))) void StoreRgba8Avx2(const u8* src, u8* pixels, u8* alpha,
@@ -130,8 +151,45 @@ __attribute__((target("avx2"))) void StoreRgb8Avx2(const u8* src, u8* pixels, st
     }
 }
 
+// 16-bit RGB: four pixels (24 bytes) from two overlapping loads, high bytes to the pixel row and
+// low bytes to the low-byte plane, each in blue, green, red order.
+__attribute__((target("avx2"))) void StoreRgb16Avx2(const u8* src, u8* pixels, u8* low, std::int32_t count) {
+    constexpr char z = -128; // the shuffle's zero
+    const __m128i highFirst = _mm_setr_epi8(4, 2, 0, 10, 8, 6, z, 14, 12, z, z, z, z, z, z, z);
+    const __m128i highSecond = _mm_setr_epi8(z, z, z, z, z, z, 8, z, z, 14, 12, 10, z, z, z, z);
+    const __m128i lowFirst = _mm_setr_epi8(5, 3, 1, 11, 9, 7, z, 15, 13, z, z, z, z, z, z, z);
+    const __m128i lowSecond = _mm_setr_epi8(z, z, z, z, z, z, 9, z, z, 15, 13, 11, z, z, z, z);
+    std::int32_t k = 0;
+    for (; k + 6 <= count; k += 4) {
+        const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 6 * k));
+        const __m128i second = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 6 * k + 8));
+        _mm_storeu_si128(
+            reinterpret_cast<__m128i*>(pixels + 3 * k),
+            _mm_or_si128(_mm_shuffle_epi8(first, highFirst), _mm_shuffle_epi8(second, highSecond)));
+        _mm_storeu_si128(
+            reinterpret_cast<__m128i*>(low + 3 * k),
+            _mm_or_si128(_mm_shuffle_epi8(first, lowFirst), _mm_shuffle_epi8(second, lowSecond)));
+    }
+    for (; k < count; ++k) {
+        const u8* s = src + 6 * k;
+        for (int c = 0; c < 3; ++c) {
+            pixels[3 * k + c] = s[4 - 2 * c];
+            low[3 * k + c] = s[5 - 2 * c];
+        }
+    }
+}
+
 // The vector routines serve every row whose pixels are contiguous: sequential rows and the
 // interlaced passes that take every column.
+template <int Channels, bool Step1>
+void StoreColour16Avx2(const TRowStoreArgs& args, const u8* src, u8* pixels, u8* low, u8* alpha,
+                       std::int32_t start, std::int32_t step, std::int32_t count) {
+    if (!Step1 && step != 1)
+        return StoreColour16<Channels, false, false>(args, src, pixels, low, alpha, start, step, count);
+    const std::int32_t first = Step1 ? 0 : start;
+    StoreRgb16Avx2(src, pixels + 3 * first, low + 3 * first, count);
+}
+
 template <int Channels, bool Step1>
 void StoreColour8Avx2(const TRowStoreArgs& args, const u8* src, u8* pixels, u8* low, u8* alpha,
                       std::int32_t start, std::int32_t step, std::int32_t count) {
@@ -144,27 +202,6 @@ void StoreColour8Avx2(const TRowStoreArgs& args, const u8* src, u8* pixels, u8* 
         StoreRgb8Avx2(src, pixels + 3 * first, count);
 }
 #endif
-
-// Colour samples of 16 bits: high bytes into the pixel row, low bytes into the low-byte plane,
-// both through the gamma table; the alpha plane takes the alpha's high byte.
-template <int Channels, bool UseTable, bool Step1>
-void StoreColour16(const TRowStoreArgs& args, const u8* src, u8* pixels, u8* low, u8* alpha,
-                   std::int32_t start, std::int32_t step, std::int32_t count) {
-    const u8* g = args.Gamma;
-    for (std::int32_t k = 0; k < count; ++k) {
-        const std::int32_t c = Column<Step1>(start, step, k);
-        const u8* s = src + 2 * Channels * k;
-        u8* d = pixels + 3 * c;
-        u8* l = low + 3 * c;
-        d[0] = G<UseTable>(g, s[4]);
-        d[1] = G<UseTable>(g, s[2]);
-        d[2] = G<UseTable>(g, s[0]);
-        l[0] = G<UseTable>(g, s[5]);
-        l[1] = G<UseTable>(g, s[3]);
-        l[2] = G<UseTable>(g, s[1]);
-        if constexpr (Channels == 4) alpha[c] = s[6];
-    }
-}
 
 template <bool Step1>
 void StoreGrayAlpha8(const TRowStoreArgs&, const u8* src, u8* pixels, u8*, u8* alpha, std::int32_t start,
@@ -202,6 +239,8 @@ TRowStore SelectRowStore(std::uint8_t colorType, std::uint8_t bitDepth, const st
     if (!info.IndexedRows) { // colour, with or without alpha
         const bool table = !pngrow::IsIdentity(gamma);
 #if defined(__x86_64__) || defined(__i386__)
+        if (wide && !table && !info.HasAlpha && ActiveSimdLevel() >= TSimdLevel::AVX2)
+            return TRowStore{&StoreColour16Avx2<3, true>, &StoreColour16Avx2<3, false>};
         if (!wide && !table && ActiveSimdLevel() >= TSimdLevel::AVX2)
             return info.HasAlpha ? TRowStore{&StoreColour8Avx2<4, true>, &StoreColour8Avx2<4, false>}
                                  : TRowStore{&StoreColour8Avx2<3, true>, &StoreColour8Avx2<3, false>};

@@ -71,9 +71,9 @@ TEST(Kernels, UnfilterAtEveryLevelMatchesThePlainRoutine) {
     }
 }
 
-// The vector row stores of 8-bit colour against the plain ones: RGB and RGBA, 1 to 40 pixels,
-// sequential rows and interlaced ones with and without gaps, into rows whose bytes around the
-// written columns must stay as they were.
+// The vector row stores of colour against the plain ones: 8-bit RGB and RGBA and 16-bit RGB, 1 to
+// 40 pixels, sequential rows and interlaced ones with and without gaps, into rows whose bytes around
+// the written columns must stay as they were.
 TEST(Kernels, ColourRowStoresAtEveryLevelMatchThePlainRoutine) {
     struct TLevelReset {
         ~TLevelReset() { ResetSimdLevel(); }
@@ -85,27 +85,31 @@ TEST(Kernels, ColourRowStoresAtEveryLevelMatchThePlainRoutine) {
         std::int32_t Start, Step;
         bool Sequential;
     } layouts[] = {{0, 1, true}, {0, 1, false}, {3, 1, false}, {1, 2, false}};
+    const struct {
+        std::uint8_t ColorType, BitDepth;
+        std::int32_t PixelBytes;
+    } formats[] = {{2, 8, 3}, {6, 8, 4}, {2, 16, 6}};
     std::mt19937 random(7);
-    for (const std::uint8_t colorType : {std::uint8_t(2), std::uint8_t(6)}) {
-        const std::int32_t channels = colorType == 6 ? 4 : 3;
+    for (const auto& format : formats) {
         for (std::int32_t count = 1; count <= 40; ++count) {
-            const Bytes src = AwkwardBytes(random, std::size_t(channels * count));
-            const Bytes canvas = AwkwardBytes(random, std::size_t(3 * (3 + 2 * count) + 4 * count + 64));
+            const Bytes src = AwkwardBytes(random, std::size_t(format.PixelBytes * count));
+            const std::size_t plane = std::size_t(3 * (3 + 2 * count) + 32); // pixel row, low bytes, alpha
+            const Bytes canvas = AwkwardBytes(random, 3 * plane);
             for (const auto& layout : layouts) {
                 Bytes results[2];
                 for (int level = 0; level < 2; ++level) {
                     ForceSimdLevel(level == 0 ? TSimdLevel::SSE2 : TSimdLevel::AVX2);
-                    const TRowStore store = SelectRowStore(colorType, 8, identity);
+                    const TRowStore store = SelectRowStore(format.ColorType, format.BitDepth, identity);
                     results[level] = canvas;
                     std::uint8_t* pixels = results[level].data();
-                    std::uint8_t* alpha = pixels + 3 * (3 + 2 * count) + 32;
-                    const TRowStoreArgs args{identity, channels * count};
+                    const TRowStoreArgs args{identity, format.PixelBytes * count};
                     (layout.Sequential ? store.Sequential : store.Interlaced)(
-                        args, src.data(), pixels, nullptr, alpha, layout.Start, layout.Step, count);
+                        args, src.data(), pixels, pixels + plane, pixels + 2 * plane, layout.Start,
+                        layout.Step, count);
                 }
                 ASSERT_EQ(results[1], results[0])
-                    << "colour type " << int(colorType) << ", " << count << " pixels, start " << layout.Start
-                    << ", step " << layout.Step;
+                    << "colour type " << int(format.ColorType) << ", depth " << int(format.BitDepth) << ", "
+                    << count << " pixels, start " << layout.Start << ", step " << layout.Step;
             }
         }
     }
