@@ -60,6 +60,7 @@ private:
     std::int32_t RowLength = 0; // of the current pass
     std::int32_t FilterDistance = 0;
     TUnfilterRoutine Unfilter = nullptr;
+    TUnfilterPairRoutine UnfilterPair = nullptr; // null: rows one at a time
     // The previous row, then room for BatchRows rows that are inflated in one call, each of
     // RowLength + 1 bytes (the filter type first).
     std::unique_ptr<std::uint8_t[]> Rows;
@@ -82,6 +83,7 @@ void TIdatReader::Run(const TChunkTypeCode& typeCode, std::int32_t length) {
     RowLength = geometry.RowLength;
     FilterDistance = geometry.FilterDistance;
     Unfilter = SelectUnfilter(FilterDistance);
+    UnfilterPair = SelectUnfilterPair(FilterDistance);
 
     int started = Z_OK;
     Inflater = MakeImageInflater(Engine, started);
@@ -199,12 +201,19 @@ void TIdatReader::DecodeRows(TRowStoreRoutine store, const TPass& pass, std::int
         const std::int32_t ready = (got + pitch - 1) / pitch;
         if (got % pitch != 0) std::memset(batch + got, 0, static_cast<std::size_t>(ready * pitch - got));
         const std::uint8_t* above = prior;
-        for (std::int32_t j = 0; j < ready; ++j, y += pass.RowStep) {
+        for (std::int32_t j = 0; j < ready;) {
             std::uint8_t* row = batch + std::ptrdiff_t(j) * pitch;
-            Unfilter(row, above, RowLength, FilterDistance);
-            store(args, row + 1, h.PixelRow(y), h.LowByteRow(y), h.AlphaRow(y), pass.ColumnStart,
-                  pass.ColumnStep, width);
-            above = row;
+            // Two rows together where the routine allows it.
+            const std::int32_t together = UnfilterPair != nullptr && j + 1 < ready ? 2 : 1;
+            if (together == 2)
+                UnfilterPair(row, row + pitch, above, RowLength, FilterDistance);
+            else
+                Unfilter(row, above, RowLength, FilterDistance);
+            for (std::int32_t k = 0; k < together; ++k, ++j, y += pass.RowStep) {
+                above = batch + std::ptrdiff_t(j) * pitch;
+                store(args, above + 1, h.PixelRow(y), h.LowByteRow(y), h.AlphaRow(y), pass.ColumnStart,
+                      pass.ColumnStep, width);
+            }
         }
         if (ready < rows) return; // the data has ended
         std::memcpy(prior, above, static_cast<std::size_t>(pitch));

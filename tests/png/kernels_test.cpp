@@ -71,6 +71,38 @@ TEST(Kernels, UnfilterAtEveryLevelMatchesThePlainRoutine) {
     }
 }
 
+// Two rows unfiltered together give what the plain routine gives for one row after the other: every
+// pair of filter types (unknown ones too), the vector distances, 1 to 40 pixels.
+TEST(Kernels, PairedUnfilterMatchesThePlainRoutineRowByRow) {
+    const TUnfilterPairRoutine pair = SelectUnfilterPair(4);
+    if (pair == nullptr) GTEST_SKIP() << "no paired routine at this level";
+    std::mt19937 random(99);
+    for (const std::int32_t distance : {3, 4, 6, 8}) {
+        for (std::int32_t pixels = 1; pixels <= 40; ++pixels) {
+            const std::int32_t length = pixels * distance;
+            const auto size = std::size_t(length) + 1;
+            const Bytes prior = AwkwardBytes(random, size);
+            for (std::uint8_t first = 0; first <= 5; ++first) {
+                for (std::uint8_t second = 0; second <= 5; ++second) {
+                    Bytes rows = AwkwardBytes(random, 2 * size);
+                    rows[0] = first;
+                    rows[size] = second;
+                    Bytes expected = rows;
+                    expected.resize(size);
+                    expected = Unfiltered(expected, prior.data(), length, distance);
+                    Bytes next(rows.begin() + std::ptrdiff_t(size), rows.end());
+                    next = Unfiltered(next, expected.data(), length, distance);
+                    expected.insert(expected.end(), next.begin(), next.end());
+                    SelectUnfilterPair(distance)(rows.data(), rows.data() + size, prior.data(), length,
+                                                 distance);
+                    ASSERT_EQ(rows, expected) << "distance " << distance << ", " << pixels
+                                              << " pixels, filters " << int(first) << " and " << int(second);
+                }
+            }
+        }
+    }
+}
+
 // The vector row stores of colour against the plain ones: 8-bit RGB and RGBA and 16-bit RGB, 1 to
 // 40 pixels, sequential rows and interlaced ones with and without gaps, into rows whose bytes around
 // the written columns must stay as they were.
