@@ -10,8 +10,11 @@
 //   libpng    the row API (png_read_row) into a reusable full-image buffer, no transforms except
 //             interlace handling for the interlaced image
 //   spng      spng_decode_image with SPNG_FMT_PNG (no conversion) into a reusable buffer
-// After the runs a table gives the time ratios of this library to each peer, from the measured
-// times (median over the repetitions).
+//   inflate   the inflater alone: the image's IDAT data (concatenated once at setup) inflated whole,
+//             in one call, by the engine this run uses (MakeImageInflater(ImageInflateEngine())) into a
+//             reusable buffer of the raw size; the floor that unfiltering and storing add to
+// After the runs a table gives the time ratios of this library to each peer and to the inflater
+// alone, from the measured times (median over the repetitions).
 //
 // Usage: bench_decode [--image_size=N] [benchmark flags]
 //   --image_size=N  side of the square test images (default 4096)
@@ -23,6 +26,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <string>
@@ -36,6 +40,7 @@
 #include "bench/bench_report.h"
 #include "bench/photo_field.h"
 #include "png/pngimage.h"
+#include "png/pnginflate.h"
 #include "toolkit/core/exception.h"
 #include "toolkit/core/picture.h"
 #include "toolkit/core/stream.h"
@@ -59,6 +64,7 @@ struct TTestImage {
     bool Interlaced = false;
     std::shared_ptr<const Bytes> Raw; // rows top to bottom in PNG sample layout (16-bit big-endian)
     Bytes Png;
+    Bytes Idat; // the image data chunks' contents, concatenated: one zlib stream
 
     int Channels() const { return ColorType == 6 ? 4 : 3; }
     std::size_t RowBytes() const {
@@ -105,10 +111,10 @@ std::vector<TTestImage> MakeImages(std::int32_t side) {
     const auto& rgb8 = samples.Rgb8;
     const auto& rgb16 = samples.Rgb16;
     std::vector<TTestImage> images(4);
-    images[0] = {"rgba8", side, side, 6, 8, false, rgba8, {}};
-    images[1] = {"rgb8", side, side, 2, 8, false, rgb8, {}};
-    images[2] = {"rgb16", side, side, 2, 16, false, rgb16, {}};
-    images[3] = {"rgba8-adam7", side, side, 6, 8, true, rgba8, {}};
+    images[0] = {"rgba8", side, side, 6, 8, false, rgba8, {}, {}};
+    images[1] = {"rgb8", side, side, 2, 8, false, rgb8, {}, {}};
+    images[2] = {"rgb16", side, side, 2, 16, false, rgb16, {}, {}};
+    images[3] = {"rgba8-adam7", side, side, 6, 8, true, rgba8, {}, {}};
     return images;
 }
 
@@ -178,6 +184,50 @@ bool DecodeWithSpng(const Bytes& data, std::uint8_t* out, std::size_t outSize) {
     if (rc == 0) rc = spng_decode_image(ctx, out, outSize, SPNG_FMT_PNG, 0);
     spng_ctx_free(ctx);
     return rc == 0;
+}
+
+// The zlib stream of a PNG file: the data of its IDAT chunks in order.
+Bytes ConcatenateIdat(const Bytes& png) {
+    Bytes out;
+    for (std::size_t at = 8; at + 12 <= png.size();) {
+        const std::size_t length = std::size_t(png[at]) << 24 | std::size_t(png[at + 1]) << 16 |
+                                   std::size_t(png[at + 2]) << 8 | png[at + 3];
+        if (at + 12 + length > png.size()) break;
+        if (std::memcmp(png.data() + at + 4, "IDAT", 4) == 0)
+            out.insert(out.end(), png.begin() + std::ptrdiff_t(at + 8),
+                       png.begin() + std::ptrdiff_t(at + 8 + length));
+        at += 12 + length;
+    }
+    return out;
+}
+
+// Bytes of the inflated stream: every row (of every Adam7 pass) with its filter type byte.
+std::size_t InflatedSize(const TTestImage& t) {
+    const std::size_t pixel = std::size_t(t.Channels()) * std::size_t(t.BitDepth / 8);
+    if (!t.Interlaced) return (1 + pixel * std::size_t(t.Width)) * std::size_t(t.Height);
+    static const int passes[7][4] = {{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4},
+                                     {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}}; // column, row, steps
+    std::size_t total = 0;
+    for (const auto& p : passes) {
+        const std::size_t w = std::size_t(std::max(0, (t.Width - p[0] + p[2] - 1) / p[2]));
+        const std::size_t h = std::size_t(std::max(0, (t.Height - p[1] + p[3] - 1) / p[3]));
+        if (w > 0) total += h * (1 + pixel * w);
+    }
+    return total;
+}
+
+// The inflater alone: the whole stream in one call into out (reused), which must come out full.
+bool InflateAlone(const Bytes& idat, Bytes& out) {
+    int result = Z_OK;
+    const std::unique_ptr<TImageInflater> inflater = MakeImageInflater(ImageInflateEngine(), result);
+    if (!inflater) return false;
+    TInflateBuffers io{idat.data(), idat.size(), out.data(), out.size()};
+    while (io.AvailOut > 0) {
+        const int r = inflater->Inflate(io);
+        if (r == Z_STREAM_END) break;
+        if (r != Z_OK) return false;
+    }
+    return io.AvailOut == 0;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -262,7 +312,7 @@ bool VerifyDecoders(const TTestImage& t) {
 // ---------------------------------------------------------------------------------------------
 // Benchmarks and the ratio table
 
-const char* const kDecoders[] = {"vorlanth", "libpng", "spng"};
+const char* const kDecoders[] = {"vorlanth", "libpng", "spng", "inflate"};
 
 std::string BenchmarkName(const TTestImage& t, const char* decoder) {
     return "decode/" + t.Name + "/" + decoder;
@@ -296,42 +346,53 @@ void RegisterBenchmarks(const std::vector<TTestImage>& images) {
             }
             state.SetBytesProcessed(state.iterations() * rawBytes);
         })->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark(BenchmarkName(t, "inflate").c_str(), [&t, rawBytes](
+                                                                              benchmark::State& state) {
+            Bytes out(InflatedSize(t));
+            for (auto _ : state) {
+                if (!InflateAlone(t.Idat, out)) state.SkipWithError("inflate failed");
+                benchmark::ClobberMemory();
+            }
+            state.SetBytesProcessed(state.iterations() * rawBytes);
+        })->Unit(benchmark::kMillisecond);
     }
 }
 
 void PrintRatioTable(const std::vector<TTestImage>& images, const TCapturingReporter& reporter) {
-    std::printf("\nDecode times, median of the repetitions, in ms (wall / CPU); ratio = this library / peer, "
-                "below 1 means this library is faster\n");
-    std::printf("%-12s %9s %9s | %15s %15s %15s | %17s %17s\n", "image", "raw MiB", "png MiB", "vorlanth",
-                "libpng", "spng", "vorlanth/libpng", "vorlanth/spng");
-    std::printf("%-12s %9s %9s | %15s %15s %15s | %8s %8s %8s %8s\n", "", "", "", "wall / cpu", "wall / cpu",
-                "wall / cpu", "wall", "cpu", "wall", "cpu");
+    std::printf("\nDecode times, median of the repetitions, in ms (wall / CPU); ratio = this library / peer "
+                "(below 1: this library is faster) and / the inflater alone on the same data\n");
+    std::printf("%-12s %7s %7s | %15s %15s %15s %15s | %17s %17s %17s\n", "image", "raw MiB", "png MiB",
+                "vorlanth", "libpng", "spng", "inflate alone", "vorlanth/libpng", "vorlanth/spng",
+                "vorlanth/inflate");
+    std::printf("%-12s %7s %7s | %15s %15s %15s %15s | %8s %8s %8s %8s %8s %8s\n", "", "", "", "wall / cpu",
+                "wall / cpu", "wall / cpu", "wall / cpu", "wall", "cpu", "wall", "cpu", "wall", "cpu");
+    constexpr int kCount = int(std::size(kDecoders));
     for (const TTestImage& t : images) {
-        double wall[3] = {}, cpu[3] = {};
-        bool ran[3] = {};
-        for (int d = 0; d < 3; ++d)
+        double wall[kCount] = {}, cpu[kCount] = {};
+        bool ran[kCount] = {};
+        char cells[kCount][32];
+        for (int d = 0; d < kCount; ++d) {
             ran[d] = reporter.Median(BenchmarkName(t, kDecoders[d]), wall[d], cpu[d]);
-        char cells[3][32];
-        for (int d = 0; d < 3; ++d) {
             if (ran[d])
                 std::snprintf(cells[d], sizeof cells[d], "%6.1f / %6.1f", wall[d] * 1e3, cpu[d] * 1e3);
             else
                 std::snprintf(cells[d], sizeof cells[d], "%15s", "n/a");
         }
-        char ratios[4][16];
-        for (int p = 0; p < 2; ++p) {
-            const int d = p + 1;
+        char ratios[2 * (kCount - 1)][16];
+        for (int d = 1; d < kCount; ++d) {
+            char* w = ratios[2 * (d - 1)];
+            char* c = ratios[2 * (d - 1) + 1];
             if (ran[0] && ran[d]) {
-                std::snprintf(ratios[2 * p], sizeof ratios[0], "%8.2f", wall[0] / wall[d]);
-                std::snprintf(ratios[2 * p + 1], sizeof ratios[0], "%8.2f", cpu[0] / cpu[d]);
+                std::snprintf(w, sizeof ratios[0], "%8.2f", wall[0] / wall[d]);
+                std::snprintf(c, sizeof ratios[0], "%8.2f", cpu[0] / cpu[d]);
             } else {
-                std::snprintf(ratios[2 * p], sizeof ratios[0], "%8s", "n/a");
-                std::snprintf(ratios[2 * p + 1], sizeof ratios[0], "%8s", "n/a");
+                std::snprintf(w, sizeof ratios[0], "%8s", "n/a");
+                std::snprintf(c, sizeof ratios[0], "%8s", "n/a");
             }
         }
-        std::printf("%-12s %9.1f %9.1f | %15s %15s %15s | %8s %8s %8s %8s\n", t.Name.c_str(),
+        std::printf("%-12s %7.1f %7.1f | %15s %15s %15s %15s | %8s %8s %8s %8s %8s %8s\n", t.Name.c_str(),
                     double(t.RawBytes()) / 1048576.0, double(t.Png.size()) / 1048576.0, cells[0], cells[1],
-                    cells[2], ratios[0], ratios[1], ratios[2], ratios[3]);
+                    cells[2], cells[3], ratios[0], ratios[1], ratios[2], ratios[3], ratios[4], ratios[5]);
     }
     std::fflush(stdout);
 }
@@ -353,6 +414,12 @@ int main(int argc, char** argv) {
     for (TTestImage& t : images) {
         if (!EncodeWithLibpng(t)) {
             std::fprintf(stderr, "%s: libpng could not encode the image\n", t.Name.c_str());
+            return 1;
+        }
+        t.Idat = ConcatenateIdat(t.Png);
+        Bytes inflated(InflatedSize(t));
+        if (!InflateAlone(t.Idat, inflated)) {
+            std::fprintf(stderr, "%s: the inflater alone could not inflate the image data\n", t.Name.c_str());
             return 1;
         }
         const bool same = VerifyDecoders(t);

@@ -119,8 +119,8 @@ std::unique_ptr<DibSection> MakeDib(int bitsPerPixel, LONG width, LONG height, s
     if (stride > static_cast<std::uint64_t>(std::numeric_limits<int>::max())) return nullptr;
     // stride * rows <= limit, tested without forming a product that could overflow.
     if (stride > limit / rows) return nullptr;
-    // calloc leaves fresh pages untouched, so an unused large section costs no resident memory.
-    std::unique_ptr<BYTE, FreeDeleter> pixels(static_cast<BYTE*>(std::calloc(stride * rows, 1)));
+    // Fresh zero-filled pages stay untouched, so an unused large section costs no resident memory.
+    std::unique_ptr<BYTE, FreeDeleter> pixels(static_cast<BYTE*>(largemem::Allocate(stride * rows)));
     if (!pixels) return nullptr;
     auto dib = std::make_unique<DibSection>();
     dib->width = width;

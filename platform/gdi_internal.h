@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/draw.h"
+#include "platform/largemem.h"
 #include "platform/lines.h"
 #include "platform/pixels_internal.h"
 #include "platform/text.h"
@@ -38,7 +39,7 @@ void StandardColours(int bitsPerPixel, RGBQUAD* colours);
 // registry, which owns it; a handle is only used after it has been found there.
 
 struct FreeDeleter {
-    void operator()(void* p) const noexcept { std::free(p); }
+    void operator()(void* p) const noexcept { largemem::Free(p); }
 };
 
 struct MemoryDC;

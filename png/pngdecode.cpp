@@ -60,8 +60,11 @@ private:
     std::int32_t RowLength = 0; // of the current pass
     std::int32_t FilterDistance = 0;
     TUnfilterRoutine Unfilter = nullptr;
-    std::unique_ptr<std::uint8_t[]> RowBuffers[2];
-    std::uint8_t CurrentBuffer = 1;
+    TUnfilterPairRoutine UnfilterPair = nullptr; // null: rows one at a time
+    // The previous row, then room for BatchRows rows that are inflated in one call, each of
+    // RowLength + 1 bytes (the filter type first).
+    std::unique_ptr<std::uint8_t[]> Rows;
+    std::int32_t BatchRows = 1;
     bool FOutOfMemory = false;
 };
 
@@ -80,6 +83,7 @@ void TIdatReader::Run(const TChunkTypeCode& typeCode, std::int32_t length) {
     RowLength = geometry.RowLength;
     FilterDistance = geometry.FilterDistance;
     Unfilter = SelectUnfilter(FilterDistance);
+    UnfilterPair = SelectUnfilterPair(FilterDistance);
 
     int started = Z_OK;
     Inflater = MakeImageInflater(Engine, started);
@@ -90,8 +94,11 @@ void TIdatReader::Run(const TChunkTypeCode& typeCode, std::int32_t length) {
     InputBlock = std::make_unique<std::uint8_t[]>(ZlibInflateBlock);
     StreamPosition = Stream.Position();
     ChunkEnd = StreamPosition + length;
-    for (auto& buffer : RowBuffers)
-        buffer = std::make_unique<std::uint8_t[]>(static_cast<std::size_t>(RowLength) + 1);
+    // Rows are inflated several at a time: fewer, larger steps for the inflater.
+    constexpr std::int32_t batchBytes = 128 * 1024;
+    BatchRows = std::max(1, batchBytes / (RowLength + 1));
+    Rows = std::make_unique<std::uint8_t[]>(static_cast<std::size_t>(RowLength + 1) *
+                                            std::size_t(BatchRows + 1));
 
     if (Header.PixelRows() != nullptr) {
         const TRowStore store = SelectRowStore(Header.ColorType, Header.BitDepth, Owner.DecodeGamma.data());
@@ -102,7 +109,7 @@ void TIdatReader::Run(const TChunkTypeCode& typeCode, std::int32_t length) {
             for (const TPass& pass : Adam7Passes) {
                 RowLength = PngRowBytes(pass.Width(width), Header.ColorType, Header.BitDepth);
                 // Each pass starts with a zero previous row.
-                std::memset(RowBuffers[1 - CurrentBuffer].get(), 0, static_cast<std::size_t>(RowLength) + 1);
+                std::memset(Rows.get(), 0, static_cast<std::size_t>(RowLength) + 1);
                 if (RowLength != 0) DecodeRows(store.Interlaced, pass, pass.Width(width));
             }
         }
@@ -183,13 +190,33 @@ std::int32_t TIdatReader::ReadCompressed(std::uint8_t* destination, std::int32_t
 void TIdatReader::DecodeRows(TRowStoreRoutine store, const TPass& pass, std::int32_t width) {
     const TRowStoreArgs args{Owner.DecodeGamma.data(), RowLength};
     const TChunkIHDR& h = Header;
-    for (std::int32_t y = pass.RowStart; y < Height; y += pass.RowStep) {
-        std::uint8_t* row = RowBuffers[CurrentBuffer].get();
-        if (ReadCompressed(row, RowLength + 1) == 0) return;
-        Unfilter(row, RowBuffers[1 - CurrentBuffer].get(), RowLength, FilterDistance);
-        store(args, row + 1, h.PixelRow(y), h.LowByteRow(y), h.AlphaRow(y), pass.ColumnStart, pass.ColumnStep,
-              width);
-        CurrentBuffer = static_cast<std::uint8_t>(1 - CurrentBuffer);
+    const std::int32_t pitch = RowLength + 1;
+    std::uint8_t* const prior = Rows.get();
+    std::uint8_t* const batch = prior + pitch;
+    std::int32_t y = pass.RowStart;
+    while (y < Height) {
+        const std::int32_t rows = std::min(BatchRows, (Height - y + pass.RowStep - 1) / pass.RowStep);
+        const std::int32_t got = ReadCompressed(batch, rows * pitch);
+        // A row cut short by the end of the data is completed with zeros.
+        const std::int32_t ready = (got + pitch - 1) / pitch;
+        if (got % pitch != 0) std::memset(batch + got, 0, static_cast<std::size_t>(ready * pitch - got));
+        const std::uint8_t* above = prior;
+        for (std::int32_t j = 0; j < ready;) {
+            std::uint8_t* row = batch + std::ptrdiff_t(j) * pitch;
+            // Two rows together where the routine allows it.
+            const std::int32_t together = UnfilterPair != nullptr && j + 1 < ready ? 2 : 1;
+            if (together == 2)
+                UnfilterPair(row, row + pitch, above, RowLength, FilterDistance);
+            else
+                Unfilter(row, above, RowLength, FilterDistance);
+            for (std::int32_t k = 0; k < together; ++k, ++j, y += pass.RowStep) {
+                above = batch + std::ptrdiff_t(j) * pitch;
+                store(args, above + 1, h.PixelRow(y), h.LowByteRow(y), h.AlphaRow(y), pass.ColumnStart,
+                      pass.ColumnStep, width);
+            }
+        }
+        if (ready < rows) return; // the data has ended
+        std::memcpy(prior, above, static_cast<std::size_t>(pitch));
     }
 }
 

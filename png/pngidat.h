@@ -28,6 +28,11 @@ using TUnfilterRoutine = void (*)(std::uint8_t* row, const std::uint8_t* prior, 
 // The routine for a filter distance (bytes per pixel) at the active vector level; chosen once per
 // image, it serves every row of that distance.
 TUnfilterRoutine SelectUnfilter(std::int32_t distance);
+// Undoes the filters of two successive rows: second follows first, which follows prior. Null when
+// the level offers nothing faster than two calls of the single routine.
+using TUnfilterPairRoutine = void (*)(std::uint8_t* first, std::uint8_t* second, const std::uint8_t* prior,
+                                      std::int32_t length, std::int32_t distance);
+TUnfilterPairRoutine SelectUnfilterPair(std::int32_t distance);
 
 // The Paeth predictor with the PNG tie order.
 inline std::uint8_t PaethPredictor(int a, int b, int c) {

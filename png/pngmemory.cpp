@@ -60,7 +60,7 @@ void TImageMemory::TObjectDeleter::operator()(HGDIOBJ object) const {
 
 TImageMemory::TPlane TImageMemory::Allocate(std::size_t bytes) {
     if (faults::ShouldFail()) RaiseOutMemory();
-    TPlane plane(static_cast<std::uint8_t*>(std::calloc(bytes, 1)));
+    TPlane plane(static_cast<std::uint8_t*>(largemem::Allocate(bytes)));
     if (!plane) RaiseOutMemory();
     return plane;
 }

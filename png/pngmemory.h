@@ -10,6 +10,7 @@
 #include <memory>
 #include <type_traits>
 
+#include "platform/largemem.h"
 #include "platform/wintypes.h"
 
 // A bitmap description: the 40-byte header and a 256-entry colour table (blue, green, red, 0).
@@ -88,11 +89,9 @@ public:
     }
 
 private:
-    // A zero-filled plane from calloc, so that untouched pages of a large image cost nothing.
-    struct TFreeDeleter {
-        void operator()(std::uint8_t* p) const { std::free(p); }
-    };
-    using TPlane = std::unique_ptr<std::uint8_t[], TFreeDeleter>;
+    // A zero-filled plane: untouched pages of a large image cost nothing, and large planes fill
+    // with few page faults.
+    using TPlane = std::unique_ptr<std::uint8_t[], largemem::TDeleter>;
     struct TDCDeleter {
         void operator()(HDC dc) const;
     };

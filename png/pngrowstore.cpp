@@ -2,8 +2,13 @@
 
 #include <cstring>
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#endif
+
 #include "png/pngformat.h"
 #include "png/pngrowcommon.h"
+#include "png/pngsimd.h"
 
 namespace {
 
@@ -100,6 +105,104 @@ void StoreColour16(const TRowStoreArgs& args, const u8* src, u8* pixels, u8* low
     }
 }
 
+#if defined(__x86_64__) || defined(__i386__)
+// Colour without a gamma lookup, whole pixels at a time (AVX2 level): bytes shuffled into
+// blue, green, red and alpha. Each step writes a few bytes past its pixels that the next step
+// overwrites; the last pixels go through the plain loop, so nothing is written past the row.
+__attribute__((target("avx2"))) void StoreRgba8Avx2(const u8* src, u8* pixels, u8* alpha,
+                                                    std::int32_t count) {
+    // Within each 16-byte lane: four pixels' blue, green, red, then their four alphas.
+    const __m256i order =
+        _mm256_broadcastsi128_si256(_mm_setr_epi8(2, 1, 0, 6, 5, 4, 10, 9, 8, 14, 13, 12, 3, 7, 11, 15));
+    // The lanes' 12 colour bytes side by side, then the lanes' alphas.
+    const __m256i gather = _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 3, 7);
+    std::int32_t k = 0;
+    for (; k + 11 <= count; k += 8) {
+        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + 4 * k));
+        const __m256i out = _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(v, order), gather);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(pixels + 3 * k), out);
+        const auto alphas = static_cast<std::uint64_t>(_mm256_extract_epi64(out, 3));
+        std::memcpy(alpha + k, &alphas, 8);
+    }
+    for (; k < count; ++k) {
+        const u8* s = src + 4 * k;
+        u8* d = pixels + 3 * k;
+        d[0] = s[2];
+        d[1] = s[1];
+        d[2] = s[0];
+        alpha[k] = s[3];
+    }
+}
+
+__attribute__((target("avx2"))) void StoreRgb8Avx2(const u8* src, u8* pixels, std::int32_t count) {
+    const __m128i order = _mm_setr_epi8(2, 1, 0, 5, 4, 3, 8, 7, 6, 11, 10, 9, 12, 13, 14, 15);
+    std::int32_t k = 0;
+    // 16 bytes read and written per four pixels: two more pixels must follow.
+    for (; k + 6 <= count; k += 4) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 3 * k));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(pixels + 3 * k), _mm_shuffle_epi8(v, order));
+    }
+    for (; k < count; ++k) {
+        const u8* s = src + 3 * k;
+        u8* d = pixels + 3 * k;
+        d[0] = s[2];
+        d[1] = s[1];
+        d[2] = s[0];
+    }
+}
+
+// 16-bit RGB: four pixels (24 bytes) from two overlapping loads, high bytes to the pixel row and
+// low bytes to the low-byte plane, each in blue, green, red order.
+__attribute__((target("avx2"))) void StoreRgb16Avx2(const u8* src, u8* pixels, u8* low, std::int32_t count) {
+    constexpr char z = -128; // the shuffle's zero
+    const __m128i highFirst = _mm_setr_epi8(4, 2, 0, 10, 8, 6, z, 14, 12, z, z, z, z, z, z, z);
+    const __m128i highSecond = _mm_setr_epi8(z, z, z, z, z, z, 8, z, z, 14, 12, 10, z, z, z, z);
+    const __m128i lowFirst = _mm_setr_epi8(5, 3, 1, 11, 9, 7, z, 15, 13, z, z, z, z, z, z, z);
+    const __m128i lowSecond = _mm_setr_epi8(z, z, z, z, z, z, 9, z, z, 15, 13, 11, z, z, z, z);
+    std::int32_t k = 0;
+    for (; k + 6 <= count; k += 4) {
+        const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 6 * k));
+        const __m128i second = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 6 * k + 8));
+        _mm_storeu_si128(
+            reinterpret_cast<__m128i*>(pixels + 3 * k),
+            _mm_or_si128(_mm_shuffle_epi8(first, highFirst), _mm_shuffle_epi8(second, highSecond)));
+        _mm_storeu_si128(
+            reinterpret_cast<__m128i*>(low + 3 * k),
+            _mm_or_si128(_mm_shuffle_epi8(first, lowFirst), _mm_shuffle_epi8(second, lowSecond)));
+    }
+    for (; k < count; ++k) {
+        const u8* s = src + 6 * k;
+        for (int c = 0; c < 3; ++c) {
+            pixels[3 * k + c] = s[4 - 2 * c];
+            low[3 * k + c] = s[5 - 2 * c];
+        }
+    }
+}
+
+// The vector routines serve every row whose pixels are contiguous: sequential rows and the
+// interlaced passes that take every column.
+template <int Channels, bool Step1>
+void StoreColour16Avx2(const TRowStoreArgs& args, const u8* src, u8* pixels, u8* low, u8* alpha,
+                       std::int32_t start, std::int32_t step, std::int32_t count) {
+    if (!Step1 && step != 1)
+        return StoreColour16<Channels, false, false>(args, src, pixels, low, alpha, start, step, count);
+    const std::int32_t first = Step1 ? 0 : start;
+    StoreRgb16Avx2(src, pixels + 3 * first, low + 3 * first, count);
+}
+
+template <int Channels, bool Step1>
+void StoreColour8Avx2(const TRowStoreArgs& args, const u8* src, u8* pixels, u8* low, u8* alpha,
+                      std::int32_t start, std::int32_t step, std::int32_t count) {
+    if (!Step1 && step != 1)
+        return StoreColour8<Channels, false, false>(args, src, pixels, low, alpha, start, step, count);
+    const std::int32_t first = Step1 ? 0 : start;
+    if constexpr (Channels == 4)
+        StoreRgba8Avx2(src, pixels + 3 * first, alpha + first, count);
+    else
+        StoreRgb8Avx2(src, pixels + 3 * first, count);
+}
+#endif
+
 template <bool Step1>
 void StoreGrayAlpha8(const TRowStoreArgs&, const u8* src, u8* pixels, u8*, u8* alpha, std::int32_t start,
                      std::int32_t step, std::int32_t count) {
@@ -135,6 +238,13 @@ TRowStore SelectRowStore(std::uint8_t colorType, std::uint8_t bitDepth, const st
     const bool wide = bitDepth == 16;
     if (!info.IndexedRows) { // colour, with or without alpha
         const bool table = !pngrow::IsIdentity(gamma);
+#if defined(__x86_64__) || defined(__i386__)
+        if (wide && !table && !info.HasAlpha && ActiveSimdLevel() >= TSimdLevel::AVX2)
+            return TRowStore{&StoreColour16Avx2<3, true>, &StoreColour16Avx2<3, false>};
+        if (!wide && !table && ActiveSimdLevel() >= TSimdLevel::AVX2)
+            return info.HasAlpha ? TRowStore{&StoreColour8Avx2<4, true>, &StoreColour8Avx2<4, false>}
+                                 : TRowStore{&StoreColour8Avx2<3, true>, &StoreColour8Avx2<3, false>};
+#endif
         if (info.HasAlpha)
             return wide
                        ? (table ? COLOUR_STORE(StoreColour16, 4, true)

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #if defined(__SSE2__)
-#include <emmintrin.h>
+#include <immintrin.h>
 #endif
 
 #include "png/pngidat.h"
@@ -166,6 +166,88 @@ void PaethPixels(u8* r, const u8* p, std::int32_t length) {
     }
 }
 
+// The AVX2 level's Paeth and Average: the same steps with fewer instructions on the chain that runs
+// from one pixel to the next. With x = a - c and d = b - c: pa = |d|, pb = |x|, pc = |x + d|, so only
+// x, its two absolute values and the selection wait for the left neighbour. The sum of the filtered
+// byte and the predictor wraps in the low byte of each lane (paddb), which keeps the high byte zero
+// without a mask.
+template <int D>
+__attribute__((target("avx2"))) void PaethPixelsAvx2(u8* r, const u8* p, std::int32_t length) {
+    __m128i a = _mm_setzero_si128();
+    __m128i c = _mm_setzero_si128();
+    for (std::int32_t i = 1; i + D - 1 <= length; i += D) {
+        const __m128i b = LoadPixel<D>(p + i);
+        const __m128i d = _mm_sub_epi16(b, c);
+        const __m128i pa = _mm_abs_epi16(d);
+        const __m128i x = _mm_sub_epi16(a, c);
+        const __m128i pb = _mm_abs_epi16(x);
+        const __m128i pc = _mm_abs_epi16(_mm_add_epi16(x, d));
+        const __m128i bc = _mm_blendv_epi8(b, c, _mm_cmpgt_epi16(pb, pc));
+        const __m128i predictor = _mm_blendv_epi8(a, bc, _mm_cmpgt_epi16(pa, _mm_min_epi16(pb, pc)));
+        a = _mm_add_epi8(LoadPixel<D>(r + i), predictor);
+        StorePixel<D>(r + i, a);
+        c = b;
+    }
+}
+
+template <int D>
+__attribute__((target("avx2"))) void AveragePixelsAvx2(u8* r, const u8* p, std::int32_t length) {
+    __m128i a = _mm_setzero_si128();
+    for (std::int32_t i = 1; i + D - 1 <= length; i += D) {
+        a = _mm_add_epi8(LoadPixel<D>(r + i), _mm_srli_epi16(_mm_add_epi16(a, LoadPixel<D>(p + i)), 1));
+        StorePixel<D>(r + i, a);
+    }
+}
+
+// Two successive rows at once: the second row's pixel needs only the first row's pixel at the same
+// column (just computed, still in a register) and the one before it, so the two chains from pixel to
+// pixel run side by side and the processor overlaps them. Rows of Average and Paeth.
+struct TAverageStep {
+    __attribute__((target("avx2"))) static __m128i Run(__m128i raw, __m128i a, __m128i b, __m128i) {
+        return _mm_add_epi8(raw, _mm_srli_epi16(_mm_add_epi16(a, b), 1));
+    }
+};
+
+struct TPaethStep {
+    __attribute__((target("avx2"))) static __m128i Run(__m128i raw, __m128i a, __m128i b, __m128i c) {
+        const __m128i d = _mm_sub_epi16(b, c);
+        const __m128i pa = _mm_abs_epi16(d);
+        const __m128i x = _mm_sub_epi16(a, c);
+        const __m128i pb = _mm_abs_epi16(x);
+        const __m128i pc = _mm_abs_epi16(_mm_add_epi16(x, d));
+        const __m128i bc = _mm_blendv_epi8(b, c, _mm_cmpgt_epi16(pb, pc));
+        return _mm_add_epi8(raw, _mm_blendv_epi8(a, bc, _mm_cmpgt_epi16(pa, _mm_min_epi16(pb, pc))));
+    }
+};
+
+template <int D, class First, class Second>
+__attribute__((target("avx2"))) void PairPixelsAvx2(u8* r1, u8* r2, const u8* p, std::int32_t length) {
+    const __m128i zero = _mm_setzero_si128();
+    __m128i a1 = zero, c1 = zero, a2 = zero;
+    for (std::int32_t i = 1; i + D - 1 <= length; i += D) {
+        const __m128i b1 = LoadPixel<D>(p + i);
+        const __m128i x1 = First::Run(LoadPixel<D>(r1 + i), a1, b1, c1);
+        StorePixel<D>(r1 + i, x1);
+        a2 = Second::Run(LoadPixel<D>(r2 + i), a2, x1, a1);
+        StorePixel<D>(r2 + i, a2);
+        a1 = x1;
+        c1 = b1;
+    }
+}
+
+template <int D>
+__attribute__((target("avx2"))) void UnfilterPixelsAvx2(u8* r, const u8* p, std::int32_t length,
+                                                        std::int32_t) {
+    if (length % D != 0) return UnfilterWith<D>(r, p, length, D);
+    switch (r[0]) {
+    case pfSub: SubPixels<D>(r, length); break;
+    case pfUp: UnfilterUp(r, p, length); break;
+    case pfAverage: AveragePixelsAvx2<D>(r, p, length); break;
+    case pfPaeth: PaethPixelsAvx2<D>(r, p, length); break;
+    default: break;
+    }
+}
+
 template <int D>
 void UnfilterPixels(u8* r, const u8* p, std::int32_t length, std::int32_t) {
     if (length % D != 0) return UnfilterWith<D>(r, p, length, D); // not a whole number of pixels
@@ -179,11 +261,36 @@ void UnfilterPixels(u8* r, const u8* p, std::int32_t length, std::int32_t) {
 }
 #endif
 
+#if defined(__SSE2__)
+template <int D>
+void UnfilterPairAvx2(u8* r1, u8* r2, const u8* p, std::int32_t length, std::int32_t) {
+    const int kinds = (r1[0] == pfAverage ? 1
+                       : r1[0] == pfPaeth ? 2
+                                          : 0) *
+                          3 +
+                      (r2[0] == pfAverage ? 1
+                       : r2[0] == pfPaeth ? 2
+                                          : 0);
+    if (length % D == 0) {
+        switch (kinds) {
+        case 4: return PairPixelsAvx2<D, TAverageStep, TAverageStep>(r1, r2, p, length);
+        case 5: return PairPixelsAvx2<D, TAverageStep, TPaethStep>(r1, r2, p, length);
+        case 7: return PairPixelsAvx2<D, TPaethStep, TAverageStep>(r1, r2, p, length);
+        case 8: return PairPixelsAvx2<D, TPaethStep, TPaethStep>(r1, r2, p, length);
+        default: break;
+        }
+    }
+    UnfilterPixelsAvx2<D>(r1, p, length, D);
+    UnfilterPixelsAvx2<D>(r2, r1, length, D);
+}
+#endif
+
 // The vector routine of a distance when the level allows one, else the plain one.
 template <int D>
-TUnfilterRoutine Pick([[maybe_unused]] bool vector) {
+TUnfilterRoutine Pick([[maybe_unused]] TSimdLevel level) {
 #if defined(__SSE2__)
-    if (vector) return &UnfilterPixels<D>;
+    if (level >= TSimdLevel::AVX2) return &UnfilterPixelsAvx2<D>;
+    if (level >= TSimdLevel::SSE2) return &UnfilterPixels<D>;
 #endif
     return &UnfilterWith<D>;
 }
@@ -208,8 +315,23 @@ void UnfilterAny(u8* r, const u8* p, std::int32_t length, std::int32_t d) {
 
 } // namespace
 
+TUnfilterPairRoutine SelectUnfilterPair(std::int32_t distance) {
+#if defined(__SSE2__)
+    if (ActiveSimdLevel() >= TSimdLevel::AVX2) {
+        switch (distance) {
+        case 3: return &UnfilterPairAvx2<3>;
+        case 4: return &UnfilterPairAvx2<4>;
+        case 6: return &UnfilterPairAvx2<6>;
+        case 8: return &UnfilterPairAvx2<8>;
+        default: break;
+        }
+    }
+#endif
+    return nullptr;
+}
+
 TUnfilterRoutine SelectUnfilter(std::int32_t distance) {
-    const bool vector = ActiveSimdLevel() >= TSimdLevel::SSE2;
+    const TSimdLevel vector = ActiveSimdLevel();
     switch (distance) {
     case 1: return &UnfilterWith<1>;
     case 2: return &UnfilterWith<2>;

@@ -4,6 +4,7 @@
 #include <random>
 
 #include "platform/faults.h"
+#include "png/pngrowstore.h"
 #include "png/pngsimd.h"
 #include "support/png_load.h"
 
@@ -65,6 +66,82 @@ TEST(Kernels, UnfilterAtEveryLevelMatchesThePlainRoutine) {
                     ASSERT_EQ(vector, plain) << "level " << int(level) << ", distance " << distance << ", "
                                              << pixels << " pixels, filter " << int(filter);
                 }
+            }
+        }
+    }
+}
+
+// Two rows unfiltered together give what the plain routine gives for one row after the other: every
+// pair of filter types (unknown ones too), the vector distances, 1 to 40 pixels.
+TEST(Kernels, PairedUnfilterMatchesThePlainRoutineRowByRow) {
+    const TUnfilterPairRoutine pair = SelectUnfilterPair(4);
+    if (pair == nullptr) GTEST_SKIP() << "no paired routine at this level";
+    std::mt19937 random(99);
+    for (const std::int32_t distance : {3, 4, 6, 8}) {
+        for (std::int32_t pixels = 1; pixels <= 40; ++pixels) {
+            const std::int32_t length = pixels * distance;
+            const auto size = std::size_t(length) + 1;
+            const Bytes prior = AwkwardBytes(random, size);
+            for (std::uint8_t first = 0; first <= 5; ++first) {
+                for (std::uint8_t second = 0; second <= 5; ++second) {
+                    Bytes rows = AwkwardBytes(random, 2 * size);
+                    rows[0] = first;
+                    rows[size] = second;
+                    Bytes expected = rows;
+                    expected.resize(size);
+                    expected = Unfiltered(expected, prior.data(), length, distance);
+                    Bytes next(rows.begin() + std::ptrdiff_t(size), rows.end());
+                    next = Unfiltered(next, expected.data(), length, distance);
+                    expected.insert(expected.end(), next.begin(), next.end());
+                    SelectUnfilterPair(distance)(rows.data(), rows.data() + size, prior.data(), length,
+                                                 distance);
+                    ASSERT_EQ(rows, expected) << "distance " << distance << ", " << pixels
+                                              << " pixels, filters " << int(first) << " and " << int(second);
+                }
+            }
+        }
+    }
+}
+
+// The vector row stores of colour against the plain ones: 8-bit RGB and RGBA and 16-bit RGB, 1 to
+// 40 pixels, sequential rows and interlaced ones with and without gaps, into rows whose bytes around
+// the written columns must stay as they were.
+TEST(Kernels, ColourRowStoresAtEveryLevelMatchThePlainRoutine) {
+    struct TLevelReset {
+        ~TLevelReset() { ResetSimdLevel(); }
+    } reset;
+    std::uint8_t identity[256];
+    for (int i = 0; i < 256; ++i)
+        identity[i] = static_cast<std::uint8_t>(i);
+    const struct {
+        std::int32_t Start, Step;
+        bool Sequential;
+    } layouts[] = {{0, 1, true}, {0, 1, false}, {3, 1, false}, {1, 2, false}};
+    const struct {
+        std::uint8_t ColorType, BitDepth;
+        std::int32_t PixelBytes;
+    } formats[] = {{2, 8, 3}, {6, 8, 4}, {2, 16, 6}};
+    std::mt19937 random(7);
+    for (const auto& format : formats) {
+        for (std::int32_t count = 1; count <= 40; ++count) {
+            const Bytes src = AwkwardBytes(random, std::size_t(format.PixelBytes * count));
+            const std::size_t plane = std::size_t(3 * (3 + 2 * count) + 32); // pixel row, low bytes, alpha
+            const Bytes canvas = AwkwardBytes(random, 3 * plane);
+            for (const auto& layout : layouts) {
+                Bytes results[2];
+                for (int level = 0; level < 2; ++level) {
+                    ForceSimdLevel(level == 0 ? TSimdLevel::SSE2 : TSimdLevel::AVX2);
+                    const TRowStore store = SelectRowStore(format.ColorType, format.BitDepth, identity);
+                    results[level] = canvas;
+                    std::uint8_t* pixels = results[level].data();
+                    const TRowStoreArgs args{identity, format.PixelBytes * count};
+                    (layout.Sequential ? store.Sequential : store.Interlaced)(
+                        args, src.data(), pixels, pixels + plane, pixels + 2 * plane, layout.Start,
+                        layout.Step, count);
+                }
+                ASSERT_EQ(results[1], results[0])
+                    << "colour type " << int(format.ColorType) << ", depth " << int(format.BitDepth) << ", "
+                    << count << " pixels, start " << layout.Start << ", step " << layout.Step;
             }
         }
     }
