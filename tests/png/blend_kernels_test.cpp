@@ -34,10 +34,18 @@ TEST(BlendKernels, EveryLevelMatchesPlain) {
             std::vector<std::int32_t> columns(n);
             for (std::size_t x = 0; x < n; ++x)
                 columns[x] = std::int32_t(scaled ? random() % sourceWidth : x);
+            // Scaled rows are expanded into 32-bit pixels and gathered through the column map first.
             auto blend = [&](TSimdLevel level) {
                 Bytes out = target;
-                ColourBlendFor(level, scaled)(out.data() + at, pixels.data() + from, alpha.data() + from,
-                                              columns.data(), width);
+                if (scaled) {
+                    Bytes expanded(4 * sourceWidth), quads(4 * n);
+                    QuadExpandFor(level)(expanded.data(), pixels.data() + from, alpha.data() + from,
+                                         std::int32_t(sourceWidth));
+                    QuadGatherFor(level)(quads.data(), expanded.data(), columns.data(), width);
+                    QuadBlendFor(level)(out.data() + at, quads.data(), width);
+                } else {
+                    ColourBlendFor(level)(out.data() + at, pixels.data() + from, alpha.data() + from, width);
+                }
                 return out;
             };
             const Bytes plain = blend(TSimdLevel::Plain);
