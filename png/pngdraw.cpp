@@ -2,8 +2,8 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <type_traits>
-#include <vector>
 
 #include "platform/draw.h"
 #include "platform/faults.h"
@@ -65,11 +65,18 @@ private:
 
 // Source column and row of every target column and row: the identity unscaled, the truncated
 // quotient by the stored ratio when scaled.
-std::vector<std::int32_t> SourceIndices(std::int32_t count, bool scaled, double ratio) {
-    std::vector<std::int32_t> map(static_cast<std::size_t>(count));
+void FillSourceIndices(std::int32_t* map, std::int32_t count, bool scaled, double ratio) {
     for (std::int32_t i = 0; i < count; ++i)
-        map[std::size_t(i)] = scaled ? static_cast<std::int32_t>(i / ratio) : i;
-    return map;
+        map[i] = scaled ? static_cast<std::int32_t>(i / ratio) : i;
+}
+
+// The working memory of an alpha draw (its index maps and gathered row), refused as the image
+// memory is: EPNGOutMemory, before anything is written.
+std::unique_ptr<std::int32_t[]> DrawMemory(std::size_t words) {
+    if (faults::ShouldFail()) RaisePngError<EPNGOutMemory>(pnglang::EPNGOutMemoryText);
+    std::unique_ptr<std::int32_t[]> memory(new (std::nothrow) std::int32_t[words]);
+    if (!memory) RaisePngError<EPNGOutMemory>(pnglang::EPNGOutMemoryText);
+    return memory;
 }
 
 // Gray with alpha: the gray byte is the colour of all three channels.
@@ -298,25 +305,47 @@ void TPNGObject::DrawAlphaBlended(HDC target, const TRect& rect) {
         }
     }
 
-    const std::vector<std::int32_t> columns = SourceIndices(w, scaled, ratioX);
-    const std::vector<std::int32_t> rows = SourceIndices(h, scaled, ratioY);
-    const TColourBlend blendColour = ColourBlendFor(ActiveSimdLevel(), scaled);
+    // One allocation: the column map, the row map and, for scaled colour rows, a target row and a
+    // source row of 32-bit pixels: once per distinct source row (an enlarged image repeats rows) the
+    // source row is expanded and gathered through the column map, and each target row is blended
+    // from the gathered row by the routine for unscaled 32-bit rows.
+    const bool gather = colour && scaled;
+    const std::unique_ptr<std::int32_t[]> memory =
+        DrawMemory(std::size_t(w) + std::size_t(h) + (gather ? std::size_t(w) + std::size_t(width) : 0));
+    std::int32_t* const columns = memory.get();
+    std::int32_t* const rows = columns + w;
+    u8* const quads = reinterpret_cast<u8*>(rows + h);
+    u8* const expanded = quads + 4 * std::size_t(w);
+    FillSourceIndices(columns, w, scaled, ratioX);
+    FillSourceIndices(rows, h, scaled, ratioY);
+    const TColourBlend blendColour = ColourBlendFor(ActiveSimdLevel());
+    const TQuadExpand expandQuads = QuadExpandFor(ActiveSimdLevel());
+    const TQuadGather gatherQuads = QuadGatherFor(ActiveSimdLevel());
+    const TQuadBlend blendQuads = QuadBlendFor(ActiveSimdLevel());
     // Blends rows 0 to h - 1 of the rectangle, row y of the target at base + y x step.
     auto blendInto = [&](u8* base, std::ptrdiff_t step) {
+        std::int32_t gathered = -1; // the source row now in quads
         for (std::int32_t y = 0; y < h; ++y) {
             u8* out = base + y * step;
-            const std::int32_t sy = rows[std::size_t(y)];
+            const std::int32_t sy = rows[y];
             const u8* pixels = header.PixelRow(sy);
-            if (colour)
-                blendColour(out, pixels, header.AlphaRow(sy), columns.data(), w);
+            if (gather) {
+                if (sy != gathered) {
+                    expandQuads(expanded, pixels, header.AlphaRow(sy), width);
+                    gatherQuads(quads, expanded, columns, w);
+                }
+                gathered = sy;
+                blendQuads(out, quads, w);
+            } else if (colour)
+                blendColour(out, pixels, header.AlphaRow(sy), w);
             else if (gray)
-                BlendGrayRow(out, pixels, header.AlphaRow(sy), columns.data(), w);
+                BlendGrayRow(out, pixels, header.AlphaRow(sy), columns, w);
             else if (palette && header.RowBits() == 8)
-                BlendPaletteRow<8>(out, pixels, table, columns.data(), w);
+                BlendPaletteRow<8>(out, pixels, table, columns, w);
             else if (palette && header.RowBits() == 4)
-                BlendPaletteRow<4>(out, pixels, table, columns.data(), w);
+                BlendPaletteRow<4>(out, pixels, table, columns, w);
             else if (palette)
-                BlendPaletteRow<1>(out, pixels, table, columns.data(), w);
+                BlendPaletteRow<1>(out, pixels, table, columns, w);
         }
     };
 

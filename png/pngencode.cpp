@@ -31,11 +31,25 @@ struct TDeflateGuard {
 
 // The filters: out[i] = raw[i] - predictor, modulo 256; prior is the previous raw scanline. The
 // first d bytes have no left neighbour; the loops after them carry no branch, so they vectorise.
-void FilterSub(const u8* raw, u8* out, std::int32_t length, std::int32_t d) {
+// Sub with the distance known at compile time for the common pixel sizes (distance 0 for any other).
+template <std::int32_t D>
+void FilterSubBy(const u8* __restrict raw, u8* __restrict out, std::int32_t length, std::int32_t d) {
+    if constexpr (D != 0) d = D;
     const std::int32_t head = length < d ? length : d;
     std::memcpy(out, raw, static_cast<std::size_t>(head));
     for (std::int32_t i = head; i < length; ++i)
         out[i] = static_cast<u8>(raw[i] - raw[i - d]);
+}
+void FilterSub(const u8* raw, u8* out, std::int32_t length, std::int32_t d) {
+    switch (d) {
+    case 1: return FilterSubBy<1>(raw, out, length, d);
+    case 2: return FilterSubBy<2>(raw, out, length, d);
+    case 3: return FilterSubBy<3>(raw, out, length, d);
+    case 4: return FilterSubBy<4>(raw, out, length, d);
+    case 6: return FilterSubBy<6>(raw, out, length, d);
+    case 8: return FilterSubBy<8>(raw, out, length, d);
+    default: return FilterSubBy<0>(raw, out, length, d);
+    }
 }
 void FilterUp(const u8* raw, const u8* prior, u8* out, std::int32_t length) {
     for (std::int32_t i = 0; i < length; ++i)
@@ -99,7 +113,8 @@ private:
     std::unique_ptr<std::uint8_t[]> RawRow;
     std::unique_ptr<std::uint8_t[]> FilteredRows[5]; // the scanline per filter; 0 also the previous one
     bool Whole = false;                              // collecting the filtered image for one call
-    std::vector<std::uint8_t> Filtered;
+    std::unique_ptr<std::uint8_t[]> Filtered;        // the filtered image, FilteredSize() bytes
+    std::size_t FilteredFill = 0;                    // bytes of it written
 };
 
 TIdatWriter::TIdatWriter(const TPNGObject& owner, const TChunkIHDR& header, TStream& stream)
@@ -157,9 +172,10 @@ std::size_t TIdatWriter::FilteredSize() const {
 }
 
 void TIdatWriter::Feed(const std::uint8_t* bytes, std::int32_t count) {
-    if (Whole)
-        Filtered.insert(Filtered.end(), bytes, bytes + count);
-    else
+    if (Whole) {
+        std::memcpy(Filtered.get() + FilteredFill, bytes, static_cast<std::size_t>(count));
+        FilteredFill += static_cast<std::size_t>(count);
+    } else
         StreamBytes(bytes, static_cast<std::size_t>(count));
 }
 
@@ -203,6 +219,26 @@ void TIdatWriter::EncodeRows(TRowPackRoutine pack, const TPass& pass, std::int32
     const TRowPackArgs args{Owner.EncodeGamma.data(), RowLength};
     const TChunkIHDR& h = Header;
     const auto height = static_cast<std::int32_t>(h.Height);
+    // Rows of a single allowed filter go straight into the whole filtered image: no scoring, and
+    // no copy of the scanline unless the filter reads the previous one.
+    const unsigned set = FilterSet & AllFilters;
+    if (Whole && (set == 0 || set == FilterBit(pfNone) || set == FilterBit(pfSub))) {
+        const bool sub = set == FilterBit(pfSub);
+        for (std::int32_t y = pass.RowStart; y < height; y += pass.RowStep) {
+            u8* out = Filtered.get() + FilteredFill;
+            out[0] = sub ? pfSub : pfNone;
+            if (sub) {
+                pack(args, h.PixelRow(y), h.LowByteRow(y), h.AlphaRow(y), RawRow.get(), pass.ColumnStart,
+                     pass.ColumnStep, width);
+                FilterSub(RawRow.get(), out + 1, RowLength, FilterDistance);
+            } else {
+                pack(args, h.PixelRow(y), h.LowByteRow(y), h.AlphaRow(y), out + 1, pass.ColumnStart,
+                     pass.ColumnStep, width);
+            }
+            FilteredFill += std::size_t(RowLength) + 1;
+        }
+        return;
+    }
     for (std::int32_t y = pass.RowStart; y < height; y += pass.RowStep) {
         pack(args, h.PixelRow(y), h.LowByteRow(y), h.AlphaRow(y), RawRow.get(), pass.ColumnStart,
              pass.ColumnStep, width);
@@ -224,7 +260,7 @@ void TIdatWriter::Run() {
     const std::size_t size = FilteredSize();
     Whole = ImageDeflateEngine() == TDeflateEngine::Libdeflate && size <= Owner.DeflateBudget;
     if (Whole)
-        Filtered.reserve(size);
+        Filtered = std::make_unique_for_overwrite<std::uint8_t[]>(size);
     else
         StartStream();
     const TChunkIHDR& h = Header;
@@ -245,7 +281,7 @@ void TIdatWriter::Run() {
     }
     if (Whole) {
         std::vector<std::uint8_t> compressed;
-        if (!DeflateWhole(Filtered.data(), Filtered.size(), Owner.DeflateLevel, compressed))
+        if (!DeflateWhole(Filtered.get(), FilteredFill, Owner.DeflateLevel, compressed))
             RaiseZlibError(pnglang::ZlibMessage(Z_MEM_ERROR));
         WriteChunks(compressed);
         return;

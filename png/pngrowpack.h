@@ -22,5 +22,6 @@ struct TRowPack {
 };
 
 // The packers for a colour type and bit depth (bit depth 2 is held and written as 4); both null for
-// a pair the format does not allow. An identity gamma table (256 entries) skips the lookup.
+// a pair the format does not allow. An identity gamma table (256 entries) skips the lookup. The
+// routines may use vector instructions up to ActiveSimdLevel().
 TRowPack SelectRowPack(std::uint8_t colorType, std::uint8_t bitDepth, const std::uint8_t* gamma);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "png/pngblend.h"
+#include "png/pngrowpack.h"
 #include "support/png_builder.h"
 
 using namespace pngtest;
@@ -34,10 +35,18 @@ TEST(BlendKernels, EveryLevelMatchesPlain) {
             std::vector<std::int32_t> columns(n);
             for (std::size_t x = 0; x < n; ++x)
                 columns[x] = std::int32_t(scaled ? random() % sourceWidth : x);
+            // Scaled rows are expanded into 32-bit pixels and gathered through the column map first.
             auto blend = [&](TSimdLevel level) {
                 Bytes out = target;
-                ColourBlendFor(level, scaled)(out.data() + at, pixels.data() + from, alpha.data() + from,
-                                              columns.data(), width);
+                if (scaled) {
+                    Bytes expanded(4 * sourceWidth), quads(4 * n);
+                    QuadExpandFor(level)(expanded.data(), pixels.data() + from, alpha.data() + from,
+                                         std::int32_t(sourceWidth));
+                    QuadGatherFor(level)(quads.data(), expanded.data(), columns.data(), width);
+                    QuadBlendFor(level)(out.data() + at, quads.data(), width);
+                } else {
+                    ColourBlendFor(level)(out.data() + at, pixels.data() + from, alpha.data() + from, width);
+                }
                 return out;
             };
             const Bytes plain = blend(TSimdLevel::Plain);
@@ -56,6 +65,38 @@ TEST(BlendKernels, EveryLevelMatchesPlain) {
                 ResetSimdLevel();
                 EXPECT_EQ(vector, plain)
                     << "level " << int(level) << (scaled ? " scaled" : "") << ", width " << width;
+            }
+        }
+}
+
+// Sequential 8-bit colour rows packed at every level: red, green, blue (and alpha) from the stored
+// blue, green, red, for every width from 1 to 67 pixels, and no byte past the scanline written.
+TEST(BlendKernels, ColourRowPackingAtEveryLevel) {
+    std::mt19937 random(20261209);
+    std::vector<u8> identity(256);
+    for (int i = 0; i < 256; ++i)
+        identity[std::size_t(i)] = u8(i);
+    for (const int channels : {3, 4})
+        for (std::int32_t width = 1; width <= 67; ++width) {
+            const std::size_t n = std::size_t(width), length = n * std::size_t(channels);
+            Bytes pixels(3 * n), alpha(n), want(length + 16, 0xA5);
+            for (u8& b : pixels)
+                b = u8(random());
+            for (u8& b : alpha)
+                b = u8(random());
+            for (std::size_t x = 0; x < n; ++x)
+                for (std::size_t k = 0; k < std::size_t(channels); ++k)
+                    want[std::size_t(channels) * x + k] = k == 3 ? alpha[x] : pixels[3 * x + 2 - k];
+            for (const TSimdLevel level : {TSimdLevel::Plain, TSimdLevel::SSE2, TSimdLevel::AVX2}) {
+                if (level > SupportedSimdLevel()) continue;
+                ForceSimdLevel(level);
+                const TRowPack pack = SelectRowPack(channels == 4 ? 6 : 2, 8, identity.data());
+                ResetSimdLevel();
+                Bytes out(length + 16, 0xA5);
+                pack.Sequential({identity.data(), std::int32_t(length)}, pixels.data(), nullptr, alpha.data(),
+                                out.data(), 0, 1, width);
+                EXPECT_EQ(out, want) << "level " << int(level) << ", " << channels << " channels, width "
+                                     << width;
             }
         }
 }
