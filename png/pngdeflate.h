@@ -5,7 +5,9 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <vector>
+#include <memory>
+
+#include "platform/largemem.h"
 
 enum class TDeflateEngine { Zlib, Libdeflate };
 
@@ -18,6 +20,11 @@ void SetImageDeflateEngine(TDeflateEngine engine);
 
 // The whole-buffer compressor (png/backends/): whether the build has one, and one zlib stream of
 // the input at the level (clamped to 0..9) into output. False when it has none or its memory is
-// refused; output is then unspecified.
+// refused; output is then unspecified. The output block is sized for the worst case and only its
+// written pages are touched.
+struct TDeflated {
+    std::unique_ptr<std::uint8_t[], largemem::TDeleter> Bytes;
+    std::size_t Size = 0;
+};
 bool WholeDeflateBuilt();
-bool DeflateWhole(const std::uint8_t* input, std::size_t size, int level, std::vector<std::uint8_t>& output);
+bool DeflateWhole(const std::uint8_t* input, std::size_t size, int level, TDeflated& output);

@@ -100,7 +100,7 @@ private:
     void StartStream();
     void StreamBytes(const std::uint8_t* bytes, std::size_t count);
     void Flush();
-    void WriteChunks(const std::vector<std::uint8_t>& data);
+    void WriteChunks(const std::uint8_t* data, std::size_t size);
 
     const TPNGObject& Owner;
     const TChunkIHDR& Header;
@@ -113,8 +113,8 @@ private:
     std::unique_ptr<std::uint8_t[]> RawRow;
     std::unique_ptr<std::uint8_t[]> FilteredRows[5]; // the scanline per filter; 0 also the previous one
     bool Whole = false;                              // collecting the filtered image for one call
-    std::unique_ptr<std::uint8_t[]> Filtered;        // the filtered image, FilteredSize() bytes
-    std::size_t FilteredFill = 0;                    // bytes of it written
+    std::unique_ptr<std::uint8_t[], largemem::TDeleter> Filtered; // the filtered image, FilteredSize() bytes
+    std::size_t FilteredFill = 0;                                 // bytes of it written
 };
 
 TIdatWriter::TIdatWriter(const TPNGObject& owner, const TChunkIHDR& header, TStream& stream)
@@ -248,21 +248,21 @@ void TIdatWriter::EncodeRows(TRowPackRoutine pack, const TPass& pass, std::int32
     }
 }
 
-void TIdatWriter::WriteChunks(const std::vector<std::uint8_t>& data) {
-    for (std::size_t at = 0; at < data.size(); at += static_cast<std::size_t>(Limit))
-        WriteChunkFrame(
-            Stream, IdatType, data.data() + at,
-            static_cast<std::int32_t>(std::min(data.size() - at, static_cast<std::size_t>(Limit))));
+void TIdatWriter::WriteChunks(const std::uint8_t* data, std::size_t size) {
+    for (std::size_t at = 0; at < size; at += static_cast<std::size_t>(Limit))
+        WriteChunkFrame(Stream, IdatType, data + at,
+                        static_cast<std::int32_t>(std::min(size - at, static_cast<std::size_t>(Limit))));
 }
 
 void TIdatWriter::Run() {
     TDeflateGuard guard{State};
     const std::size_t size = FilteredSize();
     Whole = ImageDeflateEngine() == TDeflateEngine::Libdeflate && size <= Owner.DeflateBudget;
-    if (Whole)
-        Filtered = std::make_unique_for_overwrite<std::uint8_t[]>(size);
-    else
-        StartStream();
+    // The whole filtered image in a block of its own (huge pages where large); refused, the rows
+    // stream through zlib instead.
+    if (Whole) Filtered.reset(static_cast<std::uint8_t*>(largemem::Allocate(size)));
+    if (Whole && !Filtered) Whole = false;
+    if (!Whole) StartStream();
     const TChunkIHDR& h = Header;
     const TRowPack pack = SelectRowPack(h.ColorType, h.BitDepth, Owner.EncodeGamma.data());
     const auto width = static_cast<std::int32_t>(h.Width);
@@ -280,10 +280,10 @@ void TIdatWriter::Run() {
         return; // no image data
     }
     if (Whole) {
-        std::vector<std::uint8_t> compressed;
+        TDeflated compressed;
         if (!DeflateWhole(Filtered.get(), FilteredFill, Owner.DeflateLevel, compressed))
             RaiseZlibError(pnglang::ZlibMessage(Z_MEM_ERROR));
-        WriteChunks(compressed);
+        WriteChunks(compressed.Bytes.get(), compressed.Size);
         return;
     }
     Flush();

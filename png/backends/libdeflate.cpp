@@ -11,15 +11,15 @@ bool WholeDeflateBuilt() {
     return true;
 }
 
-bool DeflateWhole(const std::uint8_t* input, std::size_t size, int level, std::vector<std::uint8_t>& output) {
+bool DeflateWhole(const std::uint8_t* input, std::size_t size, int level, TDeflated& output) {
     // The compressor's tables are an allocation point of the failure sweeps, as zlib's are.
     if (faults::ShouldFail()) return false;
     const std::unique_ptr<libdeflate_compressor, decltype(&libdeflate_free_compressor)> compressor(
         libdeflate_alloc_compressor(std::clamp(level, 0, 9)), libdeflate_free_compressor);
     if (!compressor) return false;
-    output.resize(libdeflate_zlib_compress_bound(compressor.get(), size));
-    const std::size_t written =
-        libdeflate_zlib_compress(compressor.get(), input, size, output.data(), output.size());
-    output.resize(written);
-    return written != 0;
+    const std::size_t bound = libdeflate_zlib_compress_bound(compressor.get(), size);
+    output.Bytes.reset(static_cast<std::uint8_t*>(largemem::Allocate(bound)));
+    if (!output.Bytes) return false;
+    output.Size = libdeflate_zlib_compress(compressor.get(), input, size, output.Bytes.get(), bound);
+    return output.Size != 0;
 }

@@ -5,6 +5,6 @@ bool WholeDeflateBuilt() {
     return false;
 }
 
-bool DeflateWhole(const std::uint8_t*, std::size_t, int, std::vector<std::uint8_t>&) {
+bool DeflateWhole(const std::uint8_t*, std::size_t, int, TDeflated&) {
     return false;
 }
