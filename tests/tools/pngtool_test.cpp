@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -13,6 +14,7 @@
 #include <sstream>
 
 #include "support/png_builder.h"
+#include "vorlanth/version.h"
 #include <iterator>
 #include <zlib.h>
 
@@ -154,7 +156,8 @@ TEST_F(PngTool, SuiteImagesFollowTheFormats) {
     }
 }
 
-// Pixel (x, y) of a 24-bit bottom-up BMP file as 0xRRGGBB.
+// Pixel (x, y) of an uncompressed bottom-up BMP file as 0xRRGGBB (through the colour table up to
+// 8 bits per pixel).
 std::uint32_t BmpPixel(const Bytes& bmp, int x, int y) {
     const auto le32 = [&](std::size_t at) {
         return std::uint32_t(bmp[at]) | (std::uint32_t(bmp[at + 1]) << 8) |
@@ -163,8 +166,14 @@ std::uint32_t BmpPixel(const Bytes& bmp, int x, int y) {
     const std::uint32_t offset = le32(10);
     const auto width = static_cast<int>(le32(18));
     const auto height = static_cast<int>(le32(22));
-    const std::size_t stride = (std::size_t(width) * 3 + 3) / 4 * 4;
-    const std::size_t at = offset + std::size_t(height - 1 - y) * stride + std::size_t(x) * 3;
+    const int bpp = bmp[28];
+    const std::size_t stride = (std::size_t(width) * std::size_t(bpp) + 31) / 32 * 4;
+    const std::size_t row = offset + std::size_t(height - 1 - y) * stride;
+    std::size_t at = row + std::size_t(x) * std::size_t(bpp) / 8;
+    if (bpp <= 8) {
+        const int shift = 8 - bpp - (x * bpp) % 8;
+        at = 14 + le32(14) + 4 * std::size_t((bmp[at] >> shift) & ((1 << bpp) - 1));
+    }
     return (std::uint32_t(bmp[at + 2]) << 16) | (std::uint32_t(bmp[at + 1]) << 8) | bmp[at];
 }
 
@@ -275,6 +284,219 @@ TEST_F(PngTool, ResaveAppliesEachOption) {
     for (const char* bad :
          {" --level 10", " --filters 5", " --filters 1,", " --interlace 2", " --idat-limit", " --bogus 1"})
         EXPECT_EQ(RunTool("resave " + in + " " + out + bad).exitCode, 1) << bad;
+}
+
+Bytes ReadFile(const std::string& file) {
+    std::ifstream in(file, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), {});
+}
+
+TEST_F(PngTool, HelpVersionAndUsageErrorsNameTheArgument) {
+    const std::string png = Write("u.png", Png(IhdrBody(1, 1, 8, 0), {Chunk("IDAT", Compress({0, 0}))}));
+    const std::string err = Write("stderr.txt", {});
+    const struct {
+        std::string args;
+        int code;
+        std::string says; // in standard output for 0, in standard error for 1
+    } cases[] = {
+        {"--help", 0, "pngtool optimize IN OUT [--level N|all]"},
+        {"-h", 0, "pngtool check FILE..."},
+        {"help", 0, "usage: pngtool info FILE"},
+        {"--version", 0, "pngtool " VORLANTH_VERSION "\n"},
+        {"", 1, "pngtool: missing command"},
+        {"frob", 1, "pngtool: unknown command \"frob\""},
+        {"info", 1, "pngtool: info: missing FILE"},
+        {"info " + png + " extra", 1, "pngtool: info: unexpected argument \"extra\""},
+        {"draw " + png + " o.bmp 0 0", 1, "pngtool: draw: WIDTH must be a positive whole number, not \"0\""},
+        {"draw " + png + " o.bmp 4 70000", 1, "pngtool: draw: HEIGHT must be at most 65535, not \"70000\""},
+        {"draw " + png + " o.bmp 4", 1, "pngtool: draw: missing HEIGHT"},
+        {"resave " + png + " o.png --fitlers 1", 1, "pngtool: resave: unknown option \"--fitlers\""},
+        {"resave " + png + " o.png --level", 1, "pngtool: resave: --level needs a value"},
+        {"resave " + png, 1, "pngtool: resave: missing OUT"},
+        {"convert " + png + " o.png", 1, "are both PNG files"},
+        {"convert " + png + " o.gif", 1, "pngtool: convert: cannot tell the kind of \"o.gif\""},
+        {"optimize " + png + " o.png --level 10", 1,
+         "--level must be a whole number from 0 to 9, or all, not \"10\""},
+        {"check", 1, "pngtool: check: missing FILE"},
+    };
+    for (const auto& c : cases) {
+        const Result r = testsupport::RunCommand(std::string(PNGTOOL_PATH) + " " + c.args + " 2>" + err);
+        const Bytes e = ReadFile(err);
+        const std::string errText(e.begin(), e.end());
+        EXPECT_EQ(r.exitCode, c.code) << c.args;
+        if (c.code == 0) {
+            EXPECT_NE(r.out.find(c.says), std::string::npos) << c.args << ": " << r.out;
+            EXPECT_EQ(errText, "") << c.args;
+        } else {
+            EXPECT_EQ(r.out, "") << c.args;
+            EXPECT_EQ(errText.find("pngtool: "), 0u) << c.args;
+            EXPECT_NE(errText.find(c.says), std::string::npos) << c.args << ": " << errText;
+            EXPECT_TRUE(errText.ends_with("\nrun \"pngtool --help\" for usage\n")) << errText;
+        }
+    }
+}
+
+// A 13 x 5 BMP file of the kind given (compression 0 plain, 1 RLE8, 2 RLE4, 3 bit fields), its
+// colours in expected (0xRRGGBB, top-down). Run-length data is written as runs of one pixel.
+Bytes MakeBmp(int bpp, std::uint32_t compression, std::vector<std::uint32_t>& expected) {
+    const int w = 13, h = 5;
+    const int colours = bpp <= 8 ? 1 << bpp : 0;
+    const auto tableColour = [](int i) {
+        return (std::uint32_t(i * 53 + 7) & 255) << 16 | (std::uint32_t(i * 101 + 3) & 255) << 8 |
+               (std::uint32_t(255 - i * 29) & 255);
+    };
+    const std::size_t stride = (std::size_t(w) * std::size_t(bpp) + 31) / 32 * 4;
+    Bytes data;
+    expected.assign(std::size_t(w * h), 0);
+    for (int y = h - 1; y >= 0; --y) { // bottom-up
+        Bytes row(stride, 0);
+        for (int x = 0; x < w; ++x) {
+            const int index = colours != 0 ? (x * 5 + y * 3) % colours : 0;
+            const std::uint32_t c = colours != 0 ? tableColour(index)
+                                                 : std::uint32_t(x * 37 + y * 11) % 256 << 16 |
+                                                       std::uint32_t(x * 7 + y * 59) % 256 << 8 |
+                                                       std::uint32_t(x * x + y * 13) % 256;
+            expected[std::size_t(y * w + x)] = c;
+            if (compression == 1 || compression == 2) {
+                data.insert(data.end(), {1, std::uint8_t(compression == 1 ? index : index << 4)});
+            } else if (colours != 0) {
+                row[std::size_t(x * bpp / 8)] |= std::uint8_t(index << (8 - bpp - x * bpp % 8));
+            } else {
+                const std::size_t at = std::size_t(x * bpp / 8);
+                row[at] = std::uint8_t(c), row[at + 1] = std::uint8_t(c >> 8),
+                row[at + 2] = std::uint8_t(c >> 16);
+            }
+        }
+        if (compression == 1 || compression == 2)
+            data.insert(data.end(), {0, 0});
+        else
+            data.insert(data.end(), row.begin(), row.end());
+    }
+    if (compression == 1 || compression == 2) data.insert(data.end(), {0, 1});
+    const auto put32 = [](Bytes& out, std::uint32_t v) {
+        for (int shift = 0; shift < 32; shift += 8)
+            out.push_back(std::uint8_t(v >> shift));
+    };
+    Bytes extra; // bit-field masks or the colour table
+    if (compression == 3)
+        for (const std::uint32_t mask : {0xFF0000u, 0xFF00u, 0xFFu})
+            put32(extra, mask);
+    for (int i = 0; i < colours; ++i)
+        put32(extra, tableColour(i));
+    Bytes bmp{'B', 'M'};
+    const std::uint32_t offBits = 14 + 40 + std::uint32_t(extra.size());
+    for (const std::uint32_t v :
+         {offBits + std::uint32_t(data.size()), 0u, offBits, 40u, std::uint32_t(w), std::uint32_t(h),
+          1u | std::uint32_t(bpp) << 16, compression, std::uint32_t(data.size()), 2835u, 2835u, 0u, 0u})
+        put32(bmp, v);
+    return Concat({bmp, extra, data});
+}
+
+TEST_F(PngTool, ConvertRoundTripsEveryBmpKindTheLibraryReads) {
+    const struct {
+        int bpp;
+        std::uint32_t compression;
+    } kinds[] = {{1, 0}, {4, 0}, {8, 0}, {4, 2}, {8, 1}, {24, 0}, {32, 0}, {32, 3}};
+    for (const auto& k : kinds) {
+        SCOPED_TRACE(std::to_string(k.bpp) + " bits, compression " + std::to_string(k.compression));
+        std::vector<std::uint32_t> expected;
+        const std::string in = Write("in.bmp", MakeBmp(k.bpp, k.compression, expected));
+        const std::string png = Write("mid.PNG", {});
+        const std::string out = Write("out.Bmp", {});
+        ASSERT_EQ(RunTool("convert " + in + " " + png).exitCode, 0);
+        EXPECT_EQ(RunTool("check " + png).out, png + ": ok\n");
+        ASSERT_EQ(RunTool("convert " + png + " " + out).exitCode, 0);
+        const Bytes bmp = ReadFile(out);
+        ASSERT_GT(bmp.size(), 54u);
+        for (int y = 0; y < 5; ++y)
+            for (int x = 0; x < 13; ++x)
+                ASSERT_EQ(BmpPixel(bmp, x, y), expected[std::size_t(y * 13 + x)]) << x << "," << y;
+    }
+    const std::string notBmp = Write("bad.bmp", {'B', 'M', 0});
+    EXPECT_EQ(RunTool("convert " + notBmp + " " + Write("o.png", {})).out,
+              "error EInvalidGraphic: Bitmap image is not valid\n");
+}
+
+// The PNG test images; false (a failure under CI) when they are missing.
+bool SuitePresent(const std::filesystem::path& suite) {
+    if (std::filesystem::exists(suite)) return true;
+    if (std::getenv("CI") != nullptr && *std::getenv("CI") != 0) ADD_FAILURE() << "missing " << suite;
+    return false;
+}
+
+TEST_F(PngTool, OptimizeIsNeverLargerAndDecodesToTheSameImage) {
+    const std::filesystem::path suite = std::filesystem::path(VORLANTH_SHARED_DIR) / "pngsuite";
+    if (!SuitePresent(suite)) GTEST_SKIP() << "the PNG test images are not at " << suite;
+    enum Outcome { Smaller, Kept, Forced };
+    const struct {
+        const char* file;
+        const char* options;
+        Outcome outcome;
+        char interlace; // of the result
+    } cases[] = {
+        {"basn0g04.png", "", Smaller, '0'},
+        {"basi0g08.png", "", Smaller, '1'},             // interlaced, and stays so
+        {"basn6a16.png", " --level all", Smaller, '0'}, // 16 bits and alpha
+        {"basn2c08.png", "", Kept, '0'},                // its mixed filters beat every try
+        {"s06i3p02.png", "", Kept, '1'},                // 2-bit rows are saved as 4-bit ones
+        {"basn2c08.png", " --force", Forced, '0'},      // larger, as asked
+        {"basn0g08.png", " --interlace 1 --force", Forced, '1'},
+    };
+    const std::regex line("(\\S+) ([0-9]+) -> (\\S+) ([0-9]+) bytes \\([0-9]+\\.[0-9]%\\), "
+                          "(filters [0-4](,[0-4])*, level [1-9], interlace [01]|unchanged: .+)\n");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.file) + c.options);
+        const std::string in = (suite / c.file).string();
+        const std::string out = Write("optimized.png", {});
+        const Result r = RunTool("optimize " + in + " " + out + c.options);
+        ASSERT_EQ(r.exitCode, 0);
+        std::smatch m;
+        ASSERT_TRUE(std::regex_match(r.out, m, line)) << r.out;
+        const Bytes before = ReadFile(in), after = ReadFile(out);
+        EXPECT_EQ(m[2], std::to_string(before.size()));
+        EXPECT_EQ(m[4], std::to_string(after.size()));
+        EXPECT_EQ(c.outcome == Kept, m[5].str().starts_with("unchanged"));
+        if (c.outcome == Smaller) {
+            EXPECT_LT(after.size(), before.size());
+        } else if (c.outcome == Kept) {
+            EXPECT_EQ(after, before);
+        }
+        EXPECT_EQ(RunTool("dump " + out).out, RunTool("dump " + in).out);
+        const std::vector<std::string> info = Lines(RunTool("info " + out).out);
+        ASSERT_GE(info.size(), 2u);
+        EXPECT_EQ(info[info.size() - 2].back(), c.interlace);
+    }
+}
+
+TEST_F(PngTool, CheckGivesTheLoadVerdictOfEveryFile) {
+    const std::filesystem::path suite = std::filesystem::path(VORLANTH_SHARED_DIR) / "pngsuite";
+    if (!SuitePresent(suite)) GTEST_SKIP() << "the PNG test images are not at " << suite;
+    std::vector<std::string> images;
+    for (const auto& entry : std::filesystem::directory_iterator(suite))
+        if (entry.path().extension() == ".png") images.push_back(entry.path().string());
+    std::sort(images.begin(), images.end());
+    std::string args;
+    for (const std::string& f : images)
+        args += " " + f;
+    const Result r = RunTool("check" + args + " /nonexistent.png");
+    EXPECT_EQ(r.exitCode, 2);
+    const std::vector<std::string> lines = Lines(r.out);
+    ASSERT_EQ(lines.size(), images.size() + 1);
+    int corrupt = 0;
+    for (std::size_t i = 0; i < images.size(); ++i) {
+        // The suite's corrupt files are the x*.png ones; their verdict is what loading them says.
+        if (std::filesystem::path(images[i]).filename().string().starts_with("x")) {
+            ++corrupt;
+            const Result info = RunTool("info " + images[i]);
+            EXPECT_EQ(info.exitCode, 2);
+            EXPECT_EQ(lines[i] + "\n", images[i] + ": " + info.out);
+        } else {
+            EXPECT_EQ(lines[i], images[i] + ": ok");
+        }
+    }
+    EXPECT_GE(corrupt, 10);
+    EXPECT_TRUE(lines.back().starts_with("/nonexistent.png: error EFOpenError: ")) << lines.back();
+    EXPECT_EQ(RunTool("check " + images[0] + " " + images[1]).exitCode, 0);
 }
 
 } // namespace

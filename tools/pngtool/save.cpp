@@ -59,7 +59,10 @@ namespace {
 std::string FilterList(TPNGFilterSet set) {
     std::string text;
     for (int n = 0; n <= 4; ++n)
-        if (set & (1u << n)) text += (text.empty() ? "" : ",") + std::to_string(n);
+        if (set & (1u << n)) {
+            if (!text.empty()) text += ',';
+            text += std::to_string(n);
+        }
     return text;
 }
 
@@ -69,8 +72,13 @@ struct TTry {
 };
 
 std::string Describe(const TTry& t, int interlace) {
-    return "filters " + FilterList(t.Filters) + ", level " + std::to_string(t.Level) + ", interlace " +
-           std::to_string(interlace);
+    std::string text = "filters ";
+    text += FilterList(t.Filters);
+    text += ", level ";
+    text += std::to_string(t.Level);
+    text += ", interlace ";
+    text += std::to_string(interlace);
+    return text;
 }
 
 } // namespace
@@ -129,13 +137,17 @@ void Optimize(const std::string& inName, const std::string& outName, const TOpti
     written.SaveToFile(outName);
     const std::int64_t outSize = written.Size();
     std::string how;
-    if (useBest)
+    if (useBest) {
         how = Describe(bestTry, interlace);
-    else if (found)
-        how = "unchanged: no smaller result (smallest " + std::to_string(best->Size()) + " bytes, " +
-              Describe(bestTry, interlace) + ")";
-    else
+    } else if (found) {
+        how = "unchanged: no smaller result (smallest ";
+        how += std::to_string(best->Size());
+        how += " bytes, ";
+        how += Describe(bestTry, interlace);
+        how += ')';
+    } else {
         how = "unchanged: no result decoded to the same image";
+    }
     std::printf("%s %lld -> %s %lld bytes (%.1f%%), %s\n", inName.c_str(), static_cast<long long>(inSize),
                 outName.c_str(), static_cast<long long>(outSize),
                 100.0 * static_cast<double>(outSize) / static_cast<double>(inSize), how.c_str());
