@@ -91,12 +91,13 @@ void TIdatReader::Run(const TChunkTypeCode& typeCode, std::int32_t length) {
         FOutOfMemory = true;
         RaiseZlibError(pnglang::ZlibMessage(started));
     }
-    InputBlock = std::make_unique<std::uint8_t[]>(ZlibInflateBlock);
+    InputBlock = std::make_unique_for_overwrite<std::uint8_t[]>(ZlibInflateBlock);
     StreamPosition = Stream.Position();
     ChunkEnd = StreamPosition + length;
-    // Rows are inflated several at a time: fewer, larger steps for the inflater.
+    // Rows are inflated several at a time: fewer, larger steps for the inflater (never more rows
+    // than the image has, so small images take small buffers).
     constexpr std::int32_t batchBytes = 128 * 1024;
-    BatchRows = std::max(1, batchBytes / (RowLength + 1));
+    BatchRows = std::clamp(batchBytes / (RowLength + 1), 1, std::max(1, Height));
     Rows = std::make_unique<std::uint8_t[]>(static_cast<std::size_t>(RowLength + 1) *
                                             std::size_t(BatchRows + 1));
 

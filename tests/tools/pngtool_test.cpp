@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -13,6 +14,7 @@
 #include <sstream>
 
 #include "support/png_builder.h"
+#include "vorlanth/version.h"
 #include <iterator>
 #include <zlib.h>
 
@@ -115,12 +117,16 @@ TEST_F(PngTool, LoadFailuresAndUsage) {
         EXPECT_EQ(RunTool(args).exitCode, 1) << args;
 }
 
+// The PNG test images; false (a failure under CI) when they are missing.
+bool SuitePresent(const std::filesystem::path& suite) {
+    if (std::filesystem::exists(suite)) return true;
+    if (std::getenv("CI") != nullptr && *std::getenv("CI") != 0) ADD_FAILURE() << "missing " << suite;
+    return false;
+}
+
 TEST_F(PngTool, SuiteImagesFollowTheFormats) {
     const std::filesystem::path suite = std::filesystem::path(VORLANTH_SHARED_DIR) / "pngsuite";
-    if (!std::filesystem::exists(suite)) {
-        if (std::getenv("CI") != nullptr && *std::getenv("CI") != 0) FAIL() << "missing " << suite;
-        GTEST_SKIP() << "the PNG test images are not at " << suite;
-    }
+    if (!SuitePresent(suite)) GTEST_SKIP() << "the PNG test images are not at " << suite;
     const std::regex chunk("chunk [A-Za-z]{4} [0-9]+ TChunk[A-Za-z]*");
     const std::regex header("header( [0-9]+){7}");
     const std::regex hexLine("(row|alpha|low) [0-9]+ ([0-9a-f]{2})*");
@@ -154,7 +160,8 @@ TEST_F(PngTool, SuiteImagesFollowTheFormats) {
     }
 }
 
-// Pixel (x, y) of a 24-bit bottom-up BMP file as 0xRRGGBB.
+// Pixel (x, y) of an uncompressed bottom-up BMP file as 0xRRGGBB (through the colour table up to
+// 8 bits per pixel).
 std::uint32_t BmpPixel(const Bytes& bmp, int x, int y) {
     const auto le32 = [&](std::size_t at) {
         return std::uint32_t(bmp[at]) | (std::uint32_t(bmp[at + 1]) << 8) |
@@ -163,8 +170,14 @@ std::uint32_t BmpPixel(const Bytes& bmp, int x, int y) {
     const std::uint32_t offset = le32(10);
     const auto width = static_cast<int>(le32(18));
     const auto height = static_cast<int>(le32(22));
-    const std::size_t stride = (std::size_t(width) * 3 + 3) / 4 * 4;
-    const std::size_t at = offset + std::size_t(height - 1 - y) * stride + std::size_t(x) * 3;
+    const int bpp = bmp[28];
+    const std::size_t stride = (std::size_t(width) * std::size_t(bpp) + 31) / 32 * 4;
+    const std::size_t row = offset + std::size_t(height - 1 - y) * stride;
+    std::size_t at = row + std::size_t(x) * std::size_t(bpp) / 8;
+    if (bpp <= 8) {
+        const int shift = 8 - bpp - (x * bpp) % 8;
+        at = 14 + le32(14) + 4 * std::size_t((bmp[at] >> shift) & ((1 << bpp) - 1));
+    }
     return (std::uint32_t(bmp[at + 2]) << 16) | (std::uint32_t(bmp[at + 1]) << 8) | bmp[at];
 }
 
@@ -275,6 +288,184 @@ TEST_F(PngTool, ResaveAppliesEachOption) {
     for (const char* bad :
          {" --level 10", " --filters 5", " --filters 1,", " --interlace 2", " --idat-limit", " --bogus 1"})
         EXPECT_EQ(RunTool("resave " + in + " " + out + bad).exitCode, 1) << bad;
+}
+
+Bytes ReadFile(const std::string& file) {
+    std::ifstream in(file, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), {});
+}
+
+TEST_F(PngTool, HelpVersionAndUsageErrorsNameTheArgument) {
+    const std::string png = Write("u.png", Png(IhdrBody(1, 1, 8, 0), {Chunk("IDAT", Compress({0, 0}))}));
+    const std::string err = Write("stderr.txt", {});
+    // The arguments, and what standard output shows (exit 0) or standard error begins with (exit 1).
+    const std::pair<std::string, std::string> cases[] = {
+        {"--help", "usage: pngtool info FILE"},
+        {"-h", "pngtool optimize IN OUT [--level N|all]"},
+        {"help", "pngtool check FILE..."},
+        {"--version", "pngtool " VORLANTH_VERSION "\n"},
+        {"", "pngtool: missing command"},
+        {"frob", "pngtool: unknown command \"frob\""},
+        {"info", "pngtool: info: missing FILE"},
+        {"info " + png + " extra", "pngtool: info: unexpected argument \"extra\""},
+        {"draw " + png + " o.bmp 0 0", "pngtool: draw: WIDTH must be a positive whole number, not \"0\""},
+        {"draw " + png + " o.bmp 4 70000", "pngtool: draw: HEIGHT must be at most 65535, not \"70000\""},
+        {"resave " + png + " o.png --fitlers 1", "pngtool: resave: unknown option \"--fitlers\""},
+        {"resave " + png + " o.png --level", "pngtool: resave: --level needs a value"},
+        {"convert " + png + " o.png", "pngtool: convert: \"" + png + "\" and \"o.png\" are both PNG files"},
+        {"convert " + png + " o.gif", "pngtool: convert: cannot tell the kind of \"o.gif\""},
+        {"optimize " + png + " o.png --level 10",
+         "pngtool: optimize: --level must be a whole number from 0 to 9, or all, not \"10\""},
+        {"check", "pngtool: check: missing FILE"},
+    };
+    for (const auto& [args, says] : cases) {
+        const Result r = testsupport::RunCommand(std::string(PNGTOOL_PATH) + " " + args + " 2>" + err);
+        const Bytes e = ReadFile(err);
+        const std::string errText(e.begin(), e.end());
+        const bool usageError = says.starts_with("pngtool: ");
+        EXPECT_EQ(r.exitCode, usageError ? 1 : 0) << args;
+        EXPECT_EQ(usageError ? r.out : errText, "") << args;
+        if (usageError) {
+            EXPECT_TRUE(errText.starts_with(says)) << errText;
+            EXPECT_TRUE(errText.ends_with("\nrun \"pngtool --help\" for usage\n")) << errText;
+        } else {
+            EXPECT_NE(r.out.find(says), std::string::npos) << args;
+        }
+    }
+}
+
+// A 13 x 5 BMP file of the given depth and compression (0 plain, 1 RLE8 and 2 RLE4 as runs of one
+// pixel, 3 bit fields), and its colours in expected (0xRRGGBB, top-down).
+Bytes MakeBmp(int bpp, std::uint32_t compression, std::vector<std::uint32_t>& expected) {
+    const auto put32 = [](Bytes& out, std::uint32_t v) {
+        for (int shift = 0; shift < 32; shift += 8)
+            out.push_back(std::uint8_t(v >> shift));
+    };
+    const auto colour = [](int seed) { return std::uint32_t(seed) * 0x9E3779B1u >> 8; };
+    const int colours = bpp <= 8 ? 1 << bpp : 0;
+    const bool rle = compression == 1 || compression == 2;
+    Bytes data, extra; // extra: the bit-field masks or the colour table
+    if (compression == 3)
+        for (const std::uint32_t mask : {0xFF0000u, 0xFF00u, 0xFFu})
+            put32(extra, mask);
+    for (int i = 0; i < colours; ++i)
+        put32(extra, colour(i));
+    expected.assign(13 * 5, 0);
+    for (int y = 4; y >= 0; --y) { // bottom-up
+        Bytes row((13 * std::size_t(bpp) + 31) / 32 * 4, 0);
+        for (int x = 0; x < 13; ++x) {
+            const int seed = x * 5 + y * 3 + x * y;
+            const int index = colours != 0 ? seed % colours : 0;
+            const std::uint32_t c = expected[std::size_t(y * 13 + x)] =
+                colour(colours != 0 ? index : 100 + seed);
+            if (rle)
+                data.insert(data.end(), {1, std::uint8_t(compression == 1 ? index : index << 4)});
+            else if (colours != 0)
+                row[std::size_t(x * bpp / 8)] |= std::uint8_t(index << (8 - bpp - x * bpp % 8));
+            else
+                for (int k = 0; k < 3; ++k)
+                    row[std::size_t(x * bpp / 8 + k)] = std::uint8_t(c >> 8 * k);
+        }
+        data.insert(data.end(), rle ? row.end() : row.begin(), row.end());
+        if (rle) data.insert(data.end(), {0, 0});
+    }
+    if (rle) data.insert(data.end(), {0, 1});
+    Bytes bmp{'B', 'M'};
+    const auto offBits = std::uint32_t(54 + extra.size());
+    for (const std::uint32_t v :
+         {offBits + std::uint32_t(data.size()), 0u, offBits, 40u, 13u, 5u, 1u | std::uint32_t(bpp) << 16,
+          compression, std::uint32_t(data.size()), 0u, 0u, 0u, 0u})
+        put32(bmp, v);
+    return Concat({bmp, extra, data});
+}
+
+TEST_F(PngTool, ConvertRoundTripsEveryBmpKindTheLibraryReads) {
+    const std::pair<int, std::uint32_t> kinds[] = {{1, 0}, {4, 0},  {8, 0},  {4, 2},
+                                                   {8, 1}, {24, 0}, {32, 0}, {32, 3}};
+    for (const auto& [bpp, compression] : kinds) {
+        SCOPED_TRACE(std::to_string(bpp) + " bits, compression " + std::to_string(compression));
+        std::vector<std::uint32_t> expected;
+        const std::string in = Write("in.bmp", MakeBmp(bpp, compression, expected));
+        const std::string png = Write("mid.PNG", {}), out = Write("out.Bmp", {});
+        ASSERT_EQ(RunTool("convert " + in + " " + png).exitCode, 0);
+        EXPECT_EQ(RunTool("check " + png).out, png + ": ok\n");
+        ASSERT_EQ(RunTool("convert " + png + " " + out).exitCode, 0);
+        const Bytes bmp = ReadFile(out);
+        ASSERT_GT(bmp.size(), 54u);
+        for (int i = 0; i < 13 * 5; ++i)
+            ASSERT_EQ(BmpPixel(bmp, i % 13, i / 13), expected[std::size_t(i)]) << i;
+    }
+    EXPECT_EQ(RunTool("convert " + Write("bad.bmp", {'B', 'M', 0}) + " " + Write("o.png", {})).out,
+              "error EInvalidGraphic: Bitmap image is not valid\n");
+}
+
+TEST_F(PngTool, OptimizeIsNeverLargerAndDecodesToTheSameImage) {
+    const std::filesystem::path suite = std::filesystem::path(VORLANTH_SHARED_DIR) / "pngsuite";
+    if (!SuitePresent(suite)) GTEST_SKIP() << "the PNG test images are not at " << suite;
+    enum Outcome { Smaller, Kept, Forced };
+    const struct {
+        const char* file;
+        const char* options;
+        Outcome outcome;
+        char interlace; // of the result
+    } cases[] = {
+        {"basn0g04.png", "", Smaller, '0'},
+        {"basi0g08.png", "", Smaller, '1'},             // interlaced, and stays so
+        {"basn6a16.png", " --level all", Smaller, '0'}, // 16 bits and alpha
+        {"basn2c08.png", "", Kept, '0'},                // its mixed filters beat every try
+        {"s06i3p02.png", "", Kept, '1'},                // 2-bit rows are saved as 4-bit ones
+        {"basn2c08.png", " --force", Forced, '0'},      // larger, as asked
+        {"basn0g08.png", " --interlace 1 --force", Forced, '1'},
+    };
+    const std::regex line("\\S+ ([0-9]+) -> \\S+ ([0-9]+) bytes \\([0-9]+\\.[0-9]%\\), "
+                          "(filters [0-4](,[0-4])*, level [1-9], interlace [01]|unchanged: .+)\n");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.file) + c.options);
+        const std::string in = (suite / c.file).string(), out = Write("optimized.png", {});
+        const Result r = RunTool("optimize " + in + " " + out + c.options);
+        ASSERT_EQ(r.exitCode, 0);
+        std::smatch m;
+        ASSERT_TRUE(std::regex_match(r.out, m, line)) << r.out;
+        const Bytes before = ReadFile(in), after = ReadFile(out);
+        EXPECT_EQ(m[1], std::to_string(before.size()));
+        EXPECT_EQ(m[2], std::to_string(after.size()));
+        EXPECT_EQ(c.outcome == Kept, m[3].str().starts_with("unchanged"));
+        EXPECT_TRUE(c.outcome != Smaller || after.size() < before.size());
+        EXPECT_TRUE(c.outcome != Kept || after == before);
+        EXPECT_EQ(RunTool("dump " + out).out, RunTool("dump " + in).out);
+        const std::vector<std::string> info = Lines(RunTool("info " + out).out);
+        EXPECT_EQ(info.at(info.size() - 2).back(), c.interlace);
+    }
+}
+
+TEST_F(PngTool, CheckGivesTheLoadVerdictOfEveryFile) {
+    const std::filesystem::path suite = std::filesystem::path(VORLANTH_SHARED_DIR) / "pngsuite";
+    if (!SuitePresent(suite)) GTEST_SKIP() << "the PNG test images are not at " << suite;
+    std::vector<std::string> images;
+    for (const auto& entry : std::filesystem::directory_iterator(suite))
+        if (entry.path().extension() == ".png") images.push_back(entry.path().string());
+    std::sort(images.begin(), images.end());
+    std::string args;
+    for (const std::string& f : images)
+        args += " " + f;
+    const Result r = RunTool("check" + args);
+    EXPECT_EQ(r.exitCode, 2);
+    const std::vector<std::string> lines = Lines(r.out);
+    ASSERT_EQ(lines.size(), images.size());
+    int corrupt = 0;
+    for (std::size_t i = 0; i < images.size(); ++i) {
+        // The suite's corrupt files are the x*.png ones; their verdict is what loading them says.
+        if (!std::filesystem::path(images[i]).filename().string().starts_with("x")) {
+            EXPECT_EQ(lines[i], images[i] + ": ok");
+            continue;
+        }
+        ++corrupt;
+        const Result info = RunTool("info " + images[i]);
+        EXPECT_EQ(info.exitCode, 2);
+        EXPECT_EQ(lines[i] + "\n", images[i] + ": " + info.out);
+    }
+    EXPECT_GE(corrupt, 10);
+    EXPECT_EQ(RunTool("check " + images[0] + " " + images[1]).exitCode, 0);
 }
 
 } // namespace
