@@ -101,7 +101,7 @@ function(vorlanth_write_package)
     set(platform_private "")
     set(platform_libs "")
     if(WIN32)
-        set(platform_libs "-lgdi32 -luser32 -lshell32")
+        set(platform_libs " -lgdi32 -luser32 -lshell32")
     else()
         set(platform_private "freetype2 fontconfig")
     endif()
@@ -155,7 +155,7 @@ function(vorlanth_write_pc name target description requires requires_private ext
         "Requires: ${requires}"
         "Requires.private: ${requires_private}"
         "Cflags: -I\${includedir} -I\${includedir}/vorlanth"
-        "Libs: -L\${libdir} -l$<TARGET_FILE_BASE_NAME:${target}> ${extra_libs}")
+        "Libs: -L\${libdir} -l$<TARGET_FILE_BASE_NAME:${target}>${extra_libs}")
     list(JOIN lines "\n" content)
     file(GENERATE OUTPUT "${PROJECT_BINARY_DIR}/pkgconfig/vorlanth-${name}.pc" CONTENT "${content}\n")
     install(FILES "${PROJECT_BINARY_DIR}/pkgconfig/vorlanth-${name}.pc"

@@ -70,6 +70,13 @@ for kind in "${kinds[@]}"; do
     "$examples/pnginfo-pc" "$image" "$examples/pc.png" "$examples/pc.bmp"
     "$prefix/bin/pngtool" info "$examples/pc.png" >"$examples/pc.info"
     grep -q '^transparency ptkOpaque$' "$examples/pc.info"
+    # Every installed header compiles where the installed ones are all there is: nothing they
+    # include was left out. (One unit with all of them, by the flags of the libraries that need most.)
+    find "$prefix/include/vorlanth" -name '*.h' | sort | sed 's/.*/#include "&"/' >"$examples/all_headers.cpp"
+    flags=$(PKG_CONFIG_PATH="$pcdir" pkg-config --cflags vorlanth-pngbutton vorlanth-toolkit-host)
+    # shellcheck disable=SC2086
+    c++ -std=c++20 -fPIC -fsyntax-only -Wall -Wextra -Werror $flags "$examples/all_headers.cpp"
+    echo "$(wc -l <"$examples/all_headers.cpp") installed headers compile together"
 done
 trap - ERR
 echo "test-install: passed (${kinds[*]})"
