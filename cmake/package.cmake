@@ -26,6 +26,8 @@ function(vorlanth_public_library target)
     endif()
     set_target_properties(${target} PROPERTIES EXPORT_NAME ${arg_NAME} VERSION ${PROJECT_VERSION}
                                                SOVERSION ${PROJECT_VERSION_MAJOR})
+    # The headers are C++20: programs that use them get at least that.
+    target_compile_features(${target} PUBLIC cxx_std_20)
     target_include_directories(${target} PUBLIC
         $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}>
         $<BUILD_INTERFACE:${PROJECT_BINARY_DIR}/generated>

@@ -16,8 +16,11 @@ step=""
 trap 'echo "test-install: FAILED (${step:-setup})"' ERR
 
 for kind in "${kinds[@]}"; do
-    shared=OFF
-    if [ "$kind" = shared ]; then shared=ON; fi
+    case $kind in
+        static) shared=OFF ;;
+        shared) shared=ON ;;
+        *) echo "usage: test-install.sh [static|shared]" >&2; exit 1 ;;
+    esac
     build="$root/build/install-$kind"
     prefix="$root/build/prefix-$kind"
     examples="$root/build/examples-$kind"
@@ -44,7 +47,8 @@ for kind in "${kinds[@]}"; do
         readelf -d "$examples/pnginfo" >"$examples/pnginfo.dynamic"
         grep -q 'NEEDED.*libvorlanth_png\.so\.0' "$examples/pnginfo.dynamic"
         readelf -d "$prefix/bin/pngtool" >"$examples/pngtool.dynamic"
-        grep -q 'R.*PATH.*\$ORIGIN/\.\./lib' "$examples/pngtool.dynamic"
+        # shellcheck disable=SC2016
+        grep -qF 'runpath: [$ORIGIN/../lib]' "$examples/pngtool.dynamic"
     fi
     "$examples/pnginfo" "$image" "$examples/out.png" "$examples/out.bmp" 336699
     test -s "$examples/out.png"
