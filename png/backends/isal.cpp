@@ -4,11 +4,11 @@
 // every block header with zlib's rules before ISA-L sees it, because ISA-L accepts some headers that
 // zlib refuses (incomplete code sets, for one) and would then decode data zlib never gives. Each
 // block is handed over with its final flag forced, so ISA-L stops at the block's end and the next
-// header can be checked; the next block starts from a reset state with the last 32 KiB of output as
-// its dictionary. A header that zlib might refuse, or might accept with rules of its own (a single
-// or missing distance code), is reported as a data error: the reader then reads the image data once
-// more with zlib, whose verdict stands. Streams with a window other than 32 KiB, a preset dictionary
-// or a header zlib refuses go to zlib whole.
+// header can be checked; the next block goes on in the same state, told to read a new header, with
+// the last 32 KiB of output kept in ISA-L's own history buffer. A header that zlib might refuse, or might
+// accept with rules of its own (a single or missing distance code), is reported as a data error: the reader
+// then reads the image data once more with zlib, whose verdict stands. Streams with a window other than 32
+// KiB, a preset dictionary or a header zlib refuses go to zlib whole.
 #include <isa-l/igzip_lib.h>
 #include <zlib.h>
 
@@ -28,6 +28,8 @@ using u8 = std::uint8_t;
 constexpr std::size_t kWindow = 32768;
 // More than the longest block header (about 600 bytes with every repeat code at its longest).
 constexpr std::size_t kHeaderBytes = 1024;
+// Output ISA-L holds back at a block's end: at most the last symbols that did not fit.
+constexpr std::size_t kMaxPending = 1024;
 
 // Bits of a byte string, least significant first, from a starting bit.
 class TBits {
@@ -236,17 +238,9 @@ private:
         case THeader::Valid: break;
         }
         FinalBlock = final;
-        if (Started) {
-            // A fresh state for every block after the first, the last output as its history.
-            isal_inflate_reset(State.get());
-            State->crc_flag = ISAL_DEFLATE;
-            if (isal_inflate_set_dict(State.get(), History.data() + HistoryEnd - HistoryFill,
-                                      static_cast<std::uint32_t>(HistoryFill)) != COMP_OK) {
-                Phase = TPhase::Failed;
-                return false;
-            }
-        }
-        Started = true;
+        // The state goes on from the block before (its history kept by Decode): a new header next.
+        State->block_state = ISAL_BLOCK_NEW_HDR;
+        State->bfinal = 0;
         // The block's first bit is its final flag: set, ISA-L stops when the block ends.
         if (CarryCount == 0) {
             CarryBits = TakeByte(b);
@@ -277,6 +271,7 @@ private:
             State->next_out = b.NextOut;
             State->avail_out = static_cast<std::uint32_t>(std::min<std::size_t>(b.AvailOut, UINT32_MAX));
             const std::uint32_t before = State->avail_in, room = State->avail_out;
+            const std::int32_t kept = State->tmp_out_processed;
             const int r = isal_inflate(State.get());
             const std::size_t used = before - State->avail_in, made = room - State->avail_out;
             if (held)
@@ -288,7 +283,13 @@ private:
             Produced(b.NextOut, made);
             b.NextOut += made;
             b.AvailOut -= made;
-            if (r < 0) {
+            // The bytes given out from ISA-L's buffer; the rest went straight into the caller's.
+            const std::int64_t copied = std::int64_t(State->tmp_out_processed) - kept;
+            const bool ended =
+                State->block_state == ISAL_BLOCK_INPUT_DONE || State->block_state == ISAL_BLOCK_FINISH;
+            if (r < 0 || (ended && !FinalBlock &&
+                          (copied < 0 || std::uint64_t(copied) > made ||
+                           !KeepHistory(b.NextOut, made - std::size_t(copied))))) {
                 Phase = TPhase::Failed;
                 return false;
             }
@@ -327,28 +328,39 @@ private:
         Phase = Trailer == Adler ? TPhase::Done : TPhase::Failed;
     }
 
-    // Keeps the checksum and the last 32 KiB of what was given out.
+    // ISA-L keeps the output's history in its buffer only while a stream goes on: at the end of the
+    // (forced) final block it leaves it as it was. Puts the last 32 KiB of output there so the next
+    // block can refer back to it: the buffer holds the output up to its processed mark, then bytes
+    // not yet given out; `direct` bytes were decoded since straight into the caller's memory, just
+    // before `end`. The processed mark must also not exceed 32 KiB at the next block's start: ISA-L
+    // decodes into its buffer until that holds 64 KiB, then straight into the caller's memory, from
+    // where it reaches back only as far as that call's output.
+    bool KeepHistory(const u8* end, std::size_t direct) {
+        u8* const buffer = State->tmp_out_buffer;
+        const auto processed = static_cast<std::size_t>(State->tmp_out_processed);
+        const auto valid = static_cast<std::size_t>(State->tmp_out_valid);
+        const std::size_t pending = valid - processed;
+        if (processed > valid) return false;
+        if (direct == 0 && (pending != 0 || processed <= kWindow)) return true;
+        if (pending > kMaxPending) return false;
+        // The last bytes of the output so far: the buffer's tail, then what went straight out.
+        const std::size_t fresh = std::min(direct, kWindow), keep = std::min(kWindow - fresh, processed);
+        std::array<u8, kMaxPending> held;
+        std::memcpy(held.data(), buffer + processed, pending);
+        std::memmove(buffer, buffer + processed - keep, keep);
+        std::memcpy(buffer + keep, end - fresh, fresh);
+        std::memcpy(buffer + keep + fresh, held.data(), pending);
+        State->tmp_out_processed = static_cast<std::int32_t>(keep + fresh);
+        State->tmp_out_valid = static_cast<std::int32_t>(keep + fresh + pending);
+        return true;
+    }
+
     void Produced(const u8* out, std::size_t count) {
-        if (count == 0) return;
-        Adler = isal_adler32(Adler, out, count);
-        if (count >= kWindow) {
-            std::memcpy(History.data(), out + count - kWindow, kWindow);
-            HistoryEnd = HistoryFill = kWindow;
-            return;
-        }
-        if (HistoryEnd + count > History.size()) {
-            const std::size_t keep = std::min(HistoryFill, kWindow - count);
-            std::memmove(History.data(), History.data() + HistoryEnd - keep, keep);
-            HistoryEnd = HistoryFill = keep;
-        }
-        std::memcpy(History.data() + HistoryEnd, out, count);
-        HistoryEnd += count;
-        HistoryFill = std::min(HistoryFill + count, kWindow);
+        if (count != 0) Adler = isal_adler32(Adler, out, count);
     }
 
     std::unique_ptr<TImageInflater> Zlib;
     TPhase Phase = TPhase::StreamHeader;
-    bool Started = false;
     bool FinalBlock = false;
     std::uint64_t CarryBits = 0; // bits already read from the input, not yet used
     unsigned CarryCount = 0;
@@ -357,8 +369,6 @@ private:
     std::uint32_t Adler = 1;
     std::uint32_t Trailer = 0;
     unsigned TrailerHave = 0;
-    std::array<u8, 2 * kWindow> History{};
-    std::size_t HistoryEnd = 0, HistoryFill = 0;
 };
 
 } // namespace
