@@ -31,16 +31,23 @@ constexpr std::size_t kHeaderBytes = 1024;
 // Output ISA-L holds back at a block's end: at most the last symbols that did not fit.
 constexpr std::size_t kMaxPending = 1024;
 
-// Bits of a byte string, least significant first, from a starting bit.
+// Bits of a byte string, least significant first, from a starting bit. The string is followed by
+// kBitsPadding readable bytes, so up to 16 bits come from one four-byte read.
+constexpr std::size_t kBitsPadding = 4;
 class TBits {
 public:
     TBits(const u8* bytes, std::size_t count, std::size_t startBit)
         : Bytes(bytes), Limit(count * 8), Position(startBit) {}
     bool Has(unsigned count) const { return Position + count <= Limit; }
+    unsigned Peek(unsigned count) const {
+        const u8* at = Bytes + (Position >> 3);
+        const std::uint32_t word =
+            at[0] | unsigned(at[1]) << 8 | unsigned(at[2]) << 16 | std::uint32_t(at[3]) << 24;
+        return (word >> (Position & 7)) & ((1u << count) - 1);
+    }
     unsigned Get(unsigned count) {
-        unsigned value = 0;
-        for (unsigned i = 0; i < count; ++i, ++Position)
-            value |= unsigned((Bytes[Position >> 3] >> (Position & 7)) & 1u) << i;
+        const unsigned value = Peek(count);
+        Position += count;
         return value;
     }
     void AlignToByte() { Position = (Position + 7) & ~std::size_t{7}; }
@@ -64,20 +71,37 @@ bool CompleteCode(const u8* lengths, unsigned count) {
     return left == 0;
 }
 
-// The code-length code of a dynamic header, decoded a bit at a time (it is complete: checked first).
+// The code-length code of a dynamic header (it is complete: checked first), decoded through a table
+// of every 7-bit string, or a bit at a time where fewer bits are left.
 class TCodeLengthCode {
 public:
     explicit TCodeLengthCode(const u8 (&lengths)[19]) {
         for (unsigned symbol = 0; symbol < 19; ++symbol)
             ++Counts[lengths[symbol]];
-        unsigned offsets[8] = {};
-        for (unsigned length = 1; length < 7; ++length)
-            offsets[length + 1] = offsets[length] + Counts[length];
-        for (unsigned symbol = 0; symbol < 19; ++symbol)
-            if (lengths[symbol] != 0) Symbols[offsets[lengths[symbol]]++] = u8(symbol);
+        unsigned offsets[8] = {}, next[8] = {};
+        for (unsigned length = 1, code = 0; length < 8; ++length) {
+            if (length < 7) offsets[length + 1] = offsets[length] + Counts[length];
+            next[length] = code = (code + (length > 1 ? Counts[length - 1] : 0)) << (length > 1 ? 1 : 0);
+        }
+        for (unsigned symbol = 0; symbol < 19; ++symbol) {
+            const unsigned length = lengths[symbol];
+            if (length == 0) continue;
+            Symbols[offsets[length]++] = u8(symbol);
+            // The code is sent from its first bit on: the table is indexed by the bits reversed.
+            unsigned reversed = 0;
+            for (unsigned i = 0, code = next[length]++; i < length; ++i)
+                reversed |= ((code >> i) & 1u) << (length - 1 - i);
+            for (unsigned rest = reversed; rest < 128; rest += 1u << length)
+                Table[rest] = std::uint16_t(symbol | length << 8);
+        }
     }
     // The next symbol, or -1 when the bits run out first.
     int Decode(TBits& bits) const {
+        if (bits.Has(7)) {
+            const unsigned entry = Table[bits.Peek(7)];
+            bits.Get(entry >> 8);
+            return int(entry & 0xFF);
+        }
         int code = 0, first = 0, index = 0;
         for (unsigned length = 1; length <= 7; ++length) {
             if (!bits.Has(1)) return -1;
@@ -92,6 +116,7 @@ public:
     }
 
 private:
+    std::uint16_t Table[128] = {};
     unsigned Counts[8] = {};
     u8 Symbols[19] = {};
 };
@@ -204,7 +229,7 @@ private:
     // the header is refused.
     bool StartBlock(TInflateBuffers& b) {
         // The header's bits: the carried ones, byte-aligned by a few leading bits, then the bytes.
-        std::array<u8, 8 + kHeaderBytes> bytes{};
+        std::array<u8, 8 + kHeaderBytes + kBitsPadding> bytes{};
         const unsigned lead = (8 - CarryCount % 8) % 8;
         std::size_t count = (CarryCount + lead) / 8;
         const std::uint64_t aligned = CarryBits << lead;
