@@ -5,10 +5,10 @@
 // zlib refuses (incomplete code sets, for one) and would then decode data zlib never gives. Each
 // block is handed over with its final flag forced, so ISA-L stops at the block's end and the next
 // header can be checked; the next block goes on in the same state, told to read a new header, with
-// the last 32 KiB of output kept in ISA-L's own history buffer. A header that zlib might refuse, or might
-// accept with rules of its own (a single or missing distance code), is reported as a data error: the reader
-// then reads the image data once more with zlib, whose verdict stands. Streams with a window other than 32
-// KiB, a preset dictionary or a header zlib refuses go to zlib whole.
+// the last 32 KiB of output kept in ISA-L's own history buffer. A header that zlib might refuse, or
+// might accept with rules of its own (a single or missing distance code), is reported as a data
+// error: the reader then reads the image data once more with zlib, whose verdict stands. Streams
+// with a window other than 32 KiB, a preset dictionary or a header zlib refuses go to zlib whole.
 #include <isa-l/igzip_lib.h>
 #include <zlib.h>
 
@@ -364,8 +364,8 @@ private:
         u8* const buffer = State->tmp_out_buffer;
         const auto processed = static_cast<std::size_t>(State->tmp_out_processed);
         const auto valid = static_cast<std::size_t>(State->tmp_out_valid);
-        const std::size_t pending = valid - processed;
         if (processed > valid) return false;
+        const std::size_t pending = valid - processed;
         if (direct == 0 && (pending != 0 || processed <= kWindow)) return true;
         if (pending > kMaxPending) return false;
         // The last bytes of the output so far: the buffer's tail, then what went straight out.
