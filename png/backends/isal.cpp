@@ -4,11 +4,11 @@
 // every block header with zlib's rules before ISA-L sees it, because ISA-L accepts some headers that
 // zlib refuses (incomplete code sets, for one) and would then decode data zlib never gives. Each
 // block is handed over with its final flag forced, so ISA-L stops at the block's end and the next
-// header can be checked; the next block starts from a reset state with the last 32 KiB of output as
-// its dictionary. A header that zlib might refuse, or might accept with rules of its own (a single
-// or missing distance code), is reported as a data error: the reader then reads the image data once
-// more with zlib, whose verdict stands. Streams with a window other than 32 KiB, a preset dictionary
-// or a header zlib refuses go to zlib whole.
+// header can be checked; the next block goes on in the same state, told to read a new header, with
+// the last 32 KiB of output kept in ISA-L's own history buffer. A header that zlib might refuse, or
+// might accept with rules of its own (a single or missing distance code), is reported as a data
+// error: the reader then reads the image data once more with zlib, whose verdict stands. Streams
+// with a window other than 32 KiB, a preset dictionary or a header zlib refuses go to zlib whole.
 #include <isa-l/igzip_lib.h>
 #include <zlib.h>
 
@@ -28,17 +28,26 @@ using u8 = std::uint8_t;
 constexpr std::size_t kWindow = 32768;
 // More than the longest block header (about 600 bytes with every repeat code at its longest).
 constexpr std::size_t kHeaderBytes = 1024;
+// Output ISA-L holds back at a block's end: at most the last symbols that did not fit.
+constexpr std::size_t kMaxPending = 1024;
 
-// Bits of a byte string, least significant first, from a starting bit.
+// Bits of a byte string, least significant first, from a starting bit. The string is followed by
+// kBitsPadding readable bytes, so up to 16 bits come from one four-byte read.
+constexpr std::size_t kBitsPadding = 4;
 class TBits {
 public:
     TBits(const u8* bytes, std::size_t count, std::size_t startBit)
         : Bytes(bytes), Limit(count * 8), Position(startBit) {}
     bool Has(unsigned count) const { return Position + count <= Limit; }
+    unsigned Peek(unsigned count) const {
+        const u8* at = Bytes + (Position >> 3);
+        const std::uint32_t word =
+            at[0] | unsigned(at[1]) << 8 | unsigned(at[2]) << 16 | std::uint32_t(at[3]) << 24;
+        return (word >> (Position & 7)) & ((1u << count) - 1);
+    }
     unsigned Get(unsigned count) {
-        unsigned value = 0;
-        for (unsigned i = 0; i < count; ++i, ++Position)
-            value |= unsigned((Bytes[Position >> 3] >> (Position & 7)) & 1u) << i;
+        const unsigned value = Peek(count);
+        Position += count;
         return value;
     }
     void AlignToByte() { Position = (Position + 7) & ~std::size_t{7}; }
@@ -62,20 +71,37 @@ bool CompleteCode(const u8* lengths, unsigned count) {
     return left == 0;
 }
 
-// The code-length code of a dynamic header, decoded a bit at a time (it is complete: checked first).
+// The code-length code of a dynamic header (it is complete: checked first), decoded through a table
+// of every 7-bit string, or a bit at a time where fewer bits are left.
 class TCodeLengthCode {
 public:
     explicit TCodeLengthCode(const u8 (&lengths)[19]) {
         for (unsigned symbol = 0; symbol < 19; ++symbol)
             ++Counts[lengths[symbol]];
-        unsigned offsets[8] = {};
-        for (unsigned length = 1; length < 7; ++length)
-            offsets[length + 1] = offsets[length] + Counts[length];
-        for (unsigned symbol = 0; symbol < 19; ++symbol)
-            if (lengths[symbol] != 0) Symbols[offsets[lengths[symbol]]++] = u8(symbol);
+        unsigned offsets[8] = {}, next[8] = {};
+        for (unsigned length = 1, code = 0; length < 8; ++length) {
+            if (length < 7) offsets[length + 1] = offsets[length] + Counts[length];
+            next[length] = code = (code + (length > 1 ? Counts[length - 1] : 0)) << (length > 1 ? 1 : 0);
+        }
+        for (unsigned symbol = 0; symbol < 19; ++symbol) {
+            const unsigned length = lengths[symbol];
+            if (length == 0) continue;
+            Symbols[offsets[length]++] = u8(symbol);
+            // The code is sent from its first bit on: the table is indexed by the bits reversed.
+            unsigned reversed = 0;
+            for (unsigned i = 0, code = next[length]++; i < length; ++i)
+                reversed |= ((code >> i) & 1u) << (length - 1 - i);
+            for (unsigned rest = reversed; rest < 128; rest += 1u << length)
+                Table[rest] = std::uint16_t(symbol | length << 8);
+        }
     }
     // The next symbol, or -1 when the bits run out first.
     int Decode(TBits& bits) const {
+        if (bits.Has(7)) {
+            const unsigned entry = Table[bits.Peek(7)];
+            bits.Get(entry >> 8);
+            return int(entry & 0xFF);
+        }
         int code = 0, first = 0, index = 0;
         for (unsigned length = 1; length <= 7; ++length) {
             if (!bits.Has(1)) return -1;
@@ -90,6 +116,7 @@ public:
     }
 
 private:
+    std::uint16_t Table[128] = {};
     unsigned Counts[8] = {};
     u8 Symbols[19] = {};
 };
@@ -202,7 +229,7 @@ private:
     // the header is refused.
     bool StartBlock(TInflateBuffers& b) {
         // The header's bits: the carried ones, byte-aligned by a few leading bits, then the bytes.
-        std::array<u8, 8 + kHeaderBytes> bytes{};
+        std::array<u8, 8 + kHeaderBytes + kBitsPadding> bytes{};
         const unsigned lead = (8 - CarryCount % 8) % 8;
         std::size_t count = (CarryCount + lead) / 8;
         const std::uint64_t aligned = CarryBits << lead;
@@ -236,17 +263,9 @@ private:
         case THeader::Valid: break;
         }
         FinalBlock = final;
-        if (Started) {
-            // A fresh state for every block after the first, the last output as its history.
-            isal_inflate_reset(State.get());
-            State->crc_flag = ISAL_DEFLATE;
-            if (isal_inflate_set_dict(State.get(), History.data() + HistoryEnd - HistoryFill,
-                                      static_cast<std::uint32_t>(HistoryFill)) != COMP_OK) {
-                Phase = TPhase::Failed;
-                return false;
-            }
-        }
-        Started = true;
+        // The state goes on from the block before (its history kept by Decode): a new header next.
+        State->block_state = ISAL_BLOCK_NEW_HDR;
+        State->bfinal = 0;
         // The block's first bit is its final flag: set, ISA-L stops when the block ends.
         if (CarryCount == 0) {
             CarryBits = TakeByte(b);
@@ -277,6 +296,7 @@ private:
             State->next_out = b.NextOut;
             State->avail_out = static_cast<std::uint32_t>(std::min<std::size_t>(b.AvailOut, UINT32_MAX));
             const std::uint32_t before = State->avail_in, room = State->avail_out;
+            const std::int32_t kept = State->tmp_out_processed;
             const int r = isal_inflate(State.get());
             const std::size_t used = before - State->avail_in, made = room - State->avail_out;
             if (held)
@@ -288,7 +308,13 @@ private:
             Produced(b.NextOut, made);
             b.NextOut += made;
             b.AvailOut -= made;
-            if (r < 0) {
+            // The bytes given out from ISA-L's buffer; the rest went straight into the caller's.
+            const std::int64_t copied = std::int64_t(State->tmp_out_processed) - kept;
+            const bool ended =
+                State->block_state == ISAL_BLOCK_INPUT_DONE || State->block_state == ISAL_BLOCK_FINISH;
+            if (r < 0 || (ended && !FinalBlock &&
+                          (copied < 0 || std::uint64_t(copied) > made ||
+                           !KeepHistory(b.NextOut, made - std::size_t(copied))))) {
                 Phase = TPhase::Failed;
                 return false;
             }
@@ -327,28 +353,39 @@ private:
         Phase = Trailer == Adler ? TPhase::Done : TPhase::Failed;
     }
 
-    // Keeps the checksum and the last 32 KiB of what was given out.
+    // ISA-L keeps the output's history in its buffer only while a stream goes on: at the end of the
+    // (forced) final block it leaves it as it was. Puts the last 32 KiB of output there so the next
+    // block can refer back to it: the buffer holds the output up to its processed mark, then bytes
+    // not yet given out; `direct` bytes were decoded since straight into the caller's memory, just
+    // before `end`. The processed mark must also not exceed 32 KiB at the next block's start: ISA-L
+    // decodes into its buffer until that holds 64 KiB, then straight into the caller's memory, from
+    // where it reaches back only as far as that call's output.
+    bool KeepHistory(const u8* end, std::size_t direct) {
+        u8* const buffer = State->tmp_out_buffer;
+        const auto processed = static_cast<std::size_t>(State->tmp_out_processed);
+        const auto valid = static_cast<std::size_t>(State->tmp_out_valid);
+        if (processed > valid) return false;
+        const std::size_t pending = valid - processed;
+        if (direct == 0 && (pending != 0 || processed <= kWindow)) return true;
+        if (pending > kMaxPending) return false;
+        // The last bytes of the output so far: the buffer's tail, then what went straight out.
+        const std::size_t fresh = std::min(direct, kWindow), keep = std::min(kWindow - fresh, processed);
+        std::array<u8, kMaxPending> held;
+        std::memcpy(held.data(), buffer + processed, pending);
+        std::memmove(buffer, buffer + processed - keep, keep);
+        std::memcpy(buffer + keep, end - fresh, fresh);
+        std::memcpy(buffer + keep + fresh, held.data(), pending);
+        State->tmp_out_processed = static_cast<std::int32_t>(keep + fresh);
+        State->tmp_out_valid = static_cast<std::int32_t>(keep + fresh + pending);
+        return true;
+    }
+
     void Produced(const u8* out, std::size_t count) {
-        if (count == 0) return;
-        Adler = isal_adler32(Adler, out, count);
-        if (count >= kWindow) {
-            std::memcpy(History.data(), out + count - kWindow, kWindow);
-            HistoryEnd = HistoryFill = kWindow;
-            return;
-        }
-        if (HistoryEnd + count > History.size()) {
-            const std::size_t keep = std::min(HistoryFill, kWindow - count);
-            std::memmove(History.data(), History.data() + HistoryEnd - keep, keep);
-            HistoryEnd = HistoryFill = keep;
-        }
-        std::memcpy(History.data() + HistoryEnd, out, count);
-        HistoryEnd += count;
-        HistoryFill = std::min(HistoryFill + count, kWindow);
+        if (count != 0) Adler = isal_adler32(Adler, out, count);
     }
 
     std::unique_ptr<TImageInflater> Zlib;
     TPhase Phase = TPhase::StreamHeader;
-    bool Started = false;
     bool FinalBlock = false;
     std::uint64_t CarryBits = 0; // bits already read from the input, not yet used
     unsigned CarryCount = 0;
@@ -357,8 +394,6 @@ private:
     std::uint32_t Adler = 1;
     std::uint32_t Trailer = 0;
     unsigned TrailerHave = 0;
-    std::array<u8, 2 * kWindow> History{};
-    std::size_t HistoryEnd = 0, HistoryFill = 0;
 };
 
 } // namespace

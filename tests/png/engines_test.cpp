@@ -6,6 +6,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -141,6 +142,42 @@ TEST(Engines, EveryBitFlipOfTheImageDataEndsAsWithZlib) {
         const std::string reference = Outcome(file);
         SetImageInflateEngine(TInflateEngine::Isal);
         EXPECT_EQ(Outcome(file), reference) << hex;
+    }
+}
+
+// Long streams of many blocks through ISA-L, given and taken in pieces: back-references reach across
+// block ends and calls, whether ISA-L decoded into its own buffer or straight into the output.
+TEST(Engines, IsalInflatesLongStreamsInPiecesAsWritten) {
+    if (!IsalInflaterBuilt()) GTEST_SKIP() << "no ISA-L";
+    Bytes data(400000); // small literals, and runs copied from up to 32 KiB back
+    for (std::uint32_t i = 0, seed = 1, run = 0, back = 0; i < data.size();
+         ++i, seed = seed * 1103515245u + 12345u) {
+        if (run == 0 && i > 32768 && (seed >> 16) % 3 == 0)
+            run = 3 + (seed >> 8) % 300, back = 1 + (seed >> 17);
+        data[i] = run != 0 ? (--run, data[i - back]) : std::uint8_t((seed >> 16) % 7);
+    }
+    for (const auto [level, memLevel, strategy] :
+         {std::array{6, 1, 0}, std::array{1, 8, Z_FIXED}, std::array{0, 8, 0}}) {
+        Bytes stream(compressBound(uLong(data.size())));
+        z_stream z{};
+        z.next_in = data.data(), z.avail_in = uInt(data.size()), z.next_out = stream.data(),
+        z.avail_out = uInt(stream.size());
+        ASSERT_EQ(deflateInit2(&z, level, Z_DEFLATED, 15, memLevel, strategy), Z_OK);
+        ASSERT_EQ(deflate(&z, Z_FINISH), Z_STREAM_END);
+        stream.resize(z.total_out);
+        deflateEnd(&z);
+        for (const std::size_t outStep : {std::size_t{97}, std::size_t{32773}, data.size()})
+            for (const std::size_t inStep : {std::size_t{13}, std::size_t{65535}}) {
+                int r = Z_OK;
+                const auto inflater = MakeImageInflater(TInflateEngine::Isal, r);
+                Bytes out(data.size());
+                for (TInflateBuffers io{stream.data(), 0, out.data(), 0}; r == Z_OK;
+                     r = inflater->Inflate(io)) {
+                    io.AvailIn = std::min(inStep, std::size_t(stream.data() + stream.size() - io.NextIn));
+                    io.AvailOut = std::min(outStep, std::size_t(out.data() + out.size() - io.NextOut));
+                }
+                EXPECT_TRUE(r == Z_STREAM_END && out == data) << level << ", " << outStep << ", " << inStep;
+            }
     }
 }
 
