@@ -171,37 +171,6 @@ void PaethPixels(u8* r, const u8* p, std::int32_t length) {
 // x, its two absolute values and the selection wait for the left neighbour. The sum of the filtered
 // byte and the predictor wraps in the low byte of each lane (paddb), which keeps the high byte zero
 // without a mask.
-template <int D>
-__attribute__((target("avx2"))) void PaethPixelsAvx2(u8* r, const u8* p, std::int32_t length) {
-    __m128i a = _mm_setzero_si128();
-    __m128i c = _mm_setzero_si128();
-    for (std::int32_t i = 1; i + D - 1 <= length; i += D) {
-        const __m128i b = LoadPixel<D>(p + i);
-        const __m128i d = _mm_sub_epi16(b, c);
-        const __m128i pa = _mm_abs_epi16(d);
-        const __m128i x = _mm_sub_epi16(a, c);
-        const __m128i pb = _mm_abs_epi16(x);
-        const __m128i pc = _mm_abs_epi16(_mm_add_epi16(x, d));
-        const __m128i bc = _mm_blendv_epi8(b, c, _mm_cmpgt_epi16(pb, pc));
-        const __m128i predictor = _mm_blendv_epi8(a, bc, _mm_cmpgt_epi16(pa, _mm_min_epi16(pb, pc)));
-        a = _mm_add_epi8(LoadPixel<D>(r + i), predictor);
-        StorePixel<D>(r + i, a);
-        c = b;
-    }
-}
-
-template <int D>
-__attribute__((target("avx2"))) void AveragePixelsAvx2(u8* r, const u8* p, std::int32_t length) {
-    __m128i a = _mm_setzero_si128();
-    for (std::int32_t i = 1; i + D - 1 <= length; i += D) {
-        a = _mm_add_epi8(LoadPixel<D>(r + i), _mm_srli_epi16(_mm_add_epi16(a, LoadPixel<D>(p + i)), 1));
-        StorePixel<D>(r + i, a);
-    }
-}
-
-// Two successive rows at once: the second row's pixel needs only the first row's pixel at the same
-// column (just computed, still in a register) and the one before it, so the two chains from pixel to
-// pixel run side by side and the processor overlaps them. Rows of Average and Paeth.
 struct TAverageStep {
     __attribute__((target("avx2"))) static __m128i Run(__m128i raw, __m128i a, __m128i b, __m128i) {
         return _mm_add_epi8(raw, _mm_srli_epi16(_mm_add_epi16(a, b), 1));
@@ -220,6 +189,22 @@ struct TPaethStep {
     }
 };
 
+// One row of Average or Paeth, pixel by pixel.
+template <int D, class Step>
+__attribute__((target("avx2"))) void RowPixelsAvx2(u8* r, const u8* p, std::int32_t length) {
+    __m128i a = _mm_setzero_si128();
+    __m128i c = _mm_setzero_si128();
+    for (std::int32_t i = 1; i + D - 1 <= length; i += D) {
+        const __m128i b = LoadPixel<D>(p + i);
+        a = Step::Run(LoadPixel<D>(r + i), a, b, c);
+        StorePixel<D>(r + i, a);
+        c = b;
+    }
+}
+
+// Two successive rows at once: the second row's pixel needs only the first row's pixel at the same
+// column (just computed, still in a register) and the one before it, so the two chains from pixel to
+// pixel run side by side and the processor overlaps them. Rows of Average and Paeth.
 template <int D, class First, class Second>
 __attribute__((target("avx2"))) void PairPixelsAvx2(u8* r1, u8* r2, const u8* p, std::int32_t length) {
     const __m128i zero = _mm_setzero_si128();
@@ -242,8 +227,8 @@ __attribute__((target("avx2"))) void UnfilterPixelsAvx2(u8* r, const u8* p, std:
     switch (r[0]) {
     case pfSub: SubPixels<D>(r, length); break;
     case pfUp: UnfilterUp(r, p, length); break;
-    case pfAverage: AveragePixelsAvx2<D>(r, p, length); break;
-    case pfPaeth: PaethPixelsAvx2<D>(r, p, length); break;
+    case pfAverage: RowPixelsAvx2<D, TAverageStep>(r, p, length); break;
+    case pfPaeth: RowPixelsAvx2<D, TPaethStep>(r, p, length); break;
     default: break;
     }
 }
