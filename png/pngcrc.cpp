@@ -1,16 +1,13 @@
 #include "png/pngcrc.h"
 
-#include <zlib.h>
-
 #include "toolkit/core/stream.h"
 
-// zlib's crc32 computes the same reflected 0xEDB88320 CRC with pre- and post-inversion and a
-// multi-byte-per-step method, so the plain register update is its inversion on both sides. The
-// checksum of every chunk, image data included, runs through here.
+// The engines compute the same reflected 0xEDB88320 CRC with pre- and post-inversion, so the plain
+// register update is their result inverted on both sides. The checksum of every chunk, image data
+// included, runs through here.
 std::uint32_t UpdatePngCrc(std::uint32_t crc, const void* bytes, std::int32_t count) {
     if (count <= 0) return crc;
-    return ~static_cast<std::uint32_t>(
-        crc32(~crc & 0xFFFFFFFFu, static_cast<const Bytef*>(bytes), static_cast<uInt>(count)));
+    return ~EngineCrc32(~crc, static_cast<const std::uint8_t*>(bytes), static_cast<std::size_t>(count));
 }
 
 std::uint32_t ChunkCrc(const std::uint8_t* typeCode, const std::uint8_t* data, std::int32_t length) {

@@ -1,6 +1,7 @@
 // CRC-32 of the PNG stream and the big-endian conversions.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 class TStream;
@@ -9,6 +10,11 @@ class TStream;
 // UpdatePngCrc(UpdatePngCrc(0xFFFFFFFF, type, 4), data, length) ^ 0xFFFFFFFF. A count of 0 or
 // less leaves crc unchanged.
 std::uint32_t UpdatePngCrc(std::uint32_t crc, const void* bytes, std::int32_t count);
+
+// The same CRC in zlib's convention (inverted on entry and exit, 0 to start), computed by the
+// fastest routine the build holds: ISA-L's carry-less multiply where it was found, zlib's otherwise
+// (png/backends/).
+std::uint32_t EngineCrc32(std::uint32_t crc, const std::uint8_t* bytes, std::size_t count);
 
 // The CRC of a chunk: over its four type bytes, then its length data bytes.
 std::uint32_t ChunkCrc(const std::uint8_t* typeCode, const std::uint8_t* data, std::int32_t length);

@@ -37,6 +37,8 @@ private:
     void BuildGrayRamp();
     void NextChunk();
     std::int32_t ReadCompressed(std::uint8_t* destination, std::int32_t count);
+    // Up to count bytes of the stream: in place from a stream in memory, else read into InputBlock.
+    const std::uint8_t* TakeInput(std::int32_t& count);
     [[noreturn]] void Fail(int result) {
         FOutOfMemory = result == Z_MEM_ERROR;
         RaiseZlibError(pnglang::ZlibMessage(result));
@@ -48,10 +50,13 @@ private:
     TPNGObject& Owner;
     TChunkIHDR& Header;
     TStream& Stream;
+    TCustomMemoryStream* const InMemory = dynamic_cast<TCustomMemoryStream*>(&Stream);
     TInflateEngine Engine;
     std::unique_ptr<TImageInflater> Inflater;
     TInflateBuffers Io;
     std::unique_ptr<std::uint8_t[]> InputBlock; // ZlibInflateBlock bytes of compressed data
+    // The most compressed bytes taken in one step: a whole chunk from memory, else InputBlock's size.
+    std::int64_t InputStep = ZlibInflateBlock;
     std::uint32_t Crc = 0;
     std::int64_t ChunkEnd = 0;
     std::int64_t StreamPosition = 0;
@@ -91,7 +96,10 @@ void TIdatReader::Run(const TChunkTypeCode& typeCode, std::int32_t length) {
         FOutOfMemory = true;
         RaiseZlibError(pnglang::ZlibMessage(started));
     }
-    InputBlock = std::make_unique_for_overwrite<std::uint8_t[]>(ZlibInflateBlock);
+    if (InMemory != nullptr)
+        InputStep = PngMaxChunkLength;
+    else
+        InputBlock = std::make_unique_for_overwrite<std::uint8_t[]>(ZlibInflateBlock);
     StreamPosition = Stream.Position();
     ChunkEnd = StreamPosition + length;
     // Rows are inflated several at a time: fewer, larger steps for the inflater (never more rows
@@ -123,10 +131,11 @@ void TIdatReader::Run(const TChunkTypeCode& typeCode, std::int32_t length) {
 void TIdatReader::CheckCrc() {
     while (StreamPosition < ChunkEnd) {
         const auto want =
-            static_cast<std::int32_t>(std::min<std::int64_t>(ChunkEnd - StreamPosition, ZlibInflateBlock));
-        const std::int32_t got = Stream.Read(InputBlock.get(), want);
+            static_cast<std::int32_t>(std::min<std::int64_t>(ChunkEnd - StreamPosition, InputStep));
+        std::int32_t got = want;
+        const std::uint8_t* const data = TakeInput(got);
         if (got <= 0) break;
-        Crc = UpdatePngCrc(Crc, InputBlock.get(), got);
+        Crc = UpdatePngCrc(Crc, data, got);
         StreamPosition += got;
     }
     std::uint8_t stored[4] = {};
@@ -149,6 +158,12 @@ void TIdatReader::NextChunk() {
     ChunkEnd = StreamPosition + length;
 }
 
+const std::uint8_t* TIdatReader::TakeInput(std::int32_t& count) {
+    if (InMemory != nullptr) return InMemory->ReadInPlace(count);
+    count = count > 0 ? Stream.Read(InputBlock.get(), count) : 0;
+    return InputBlock.get();
+}
+
 std::int32_t TIdatReader::ReadCompressed(std::uint8_t* destination, std::int32_t count) {
     if (StreamFinished) return 0;
     Io.NextOut = destination;
@@ -168,13 +183,14 @@ std::int32_t TIdatReader::ReadCompressed(std::uint8_t* destination, std::int32_t
 
             while (StreamPosition == ChunkEnd)
                 NextChunk(); // empty chunks carry nothing
-            const auto want = static_cast<std::int32_t>(
-                std::min<std::int64_t>(ChunkEnd - StreamPosition, ZlibInflateBlock));
-            const std::int32_t got = want > 0 ? Stream.Read(InputBlock.get(), want) : 0;
+            const auto want =
+                static_cast<std::int32_t>(std::min<std::int64_t>(ChunkEnd - StreamPosition, InputStep));
+            std::int32_t got = want;
+            const std::uint8_t* const data = TakeInput(got);
             if (got <= 0) break; // the stream has ended
             StreamPosition += got;
-            Crc = UpdatePngCrc(Crc, InputBlock.get(), got);
-            Io.NextIn = InputBlock.get();
+            Crc = UpdatePngCrc(Crc, data, got);
+            Io.NextIn = data;
             Io.AvailIn = static_cast<std::size_t>(got);
         }
         const int r = Inflater->Inflate(Io);

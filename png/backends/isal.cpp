@@ -9,6 +9,7 @@
 // might accept with rules of its own (a single or missing distance code), is reported as a data
 // error: the reader then reads the image data once more with zlib, whose verdict stands. Streams
 // with a window other than 32 KiB, a preset dictionary or a header zlib refuses go to zlib whole.
+#include <isa-l/crc.h>
 #include <isa-l/igzip_lib.h>
 #include <zlib.h>
 
@@ -19,6 +20,7 @@
 #include <memory>
 
 #include "platform/faults.h"
+#include "png/pngcrc.h"
 #include "png/pnginflate.h"
 
 namespace {
@@ -397,6 +399,10 @@ private:
 };
 
 } // namespace
+
+std::uint32_t EngineCrc32(std::uint32_t crc, const std::uint8_t* bytes, std::size_t count) {
+    return crc32_gzip_refl(crc, bytes, count);
+}
 
 bool IsalInflaterBuilt() {
     return true;

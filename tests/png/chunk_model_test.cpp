@@ -1,4 +1,6 @@
 // The chunk model: lists, the class registry, chunk creation and placement, CRC and byte helpers.
+#include <vector>
+
 #include <gtest/gtest.h>
 
 #include "platform/gdi.h"
@@ -196,6 +198,23 @@ TEST(ByteHelpers, CrcAndSwaps) {
             reference = (reference >> 1) ^ (0xEDB88320u & (0u - (reference & 1u)));
     }
     EXPECT_EQ(UpdatePngCrc(0xFFFFFFFFu, text, sizeof text), reference);
+    // The wide routines take other paths by length and alignment: every length up to a few hundred
+    // bytes from several starts, against the same bitwise register.
+    std::vector<std::uint8_t> noise(1100);
+    std::uint32_t seed = 12345;
+    for (std::uint8_t& b : noise)
+        b = static_cast<std::uint8_t>((seed = seed * 1103515245u + 12345u) >> 23);
+    for (std::size_t start : {0u, 1u, 5u, 31u}) {
+        std::uint32_t bitwise = 0xFFFFFFFFu;
+        for (std::size_t length = 0; start + length <= 1064; ++length) {
+            ASSERT_EQ(UpdatePngCrc(0xFFFFFFFFu, noise.data() + start, static_cast<std::int32_t>(length)),
+                      bitwise)
+                << "from " << start << ", " << length << " bytes";
+            bitwise ^= noise[start + length];
+            for (int k = 0; k < 8; ++k)
+                bitwise = (bitwise >> 1) ^ (0xEDB88320u & (0u - (bitwise & 1u)));
+        }
+    }
     EXPECT_EQ(SwapBytes32(0x11223344u), 0x44332211u);
     EXPECT_EQ(SwapBytes16(0xAABB1122u), 0x2211u);
 }

@@ -55,6 +55,15 @@ std::int32_t TCustomMemoryStream::Read(void* buffer, std::int32_t count) {
     return n;
 }
 
+const std::uint8_t* TCustomMemoryStream::ReadInPlace(std::int32_t& count) {
+    const std::uint8_t* at = FMemory + std::min(FPosition, FSize);
+    count = count <= 0 || FPosition >= FSize
+                ? 0
+                : static_cast<std::int32_t>(std::min<std::int64_t>(count, FSize - FPosition));
+    FPosition += count;
+    return at;
+}
+
 std::int32_t TCustomMemoryStream::Write(const void*, std::int32_t) {
     return 0;
 }

@@ -57,6 +57,9 @@ public:
     std::int64_t Seek(std::int64_t offset, TSeekOrigin origin) override;
     std::int64_t Size() override { return FSize; }
     const std::uint8_t* Memory() const { return FMemory; }
+    // Read without a copy: moves past up to count bytes and returns where they lie, with count set
+    // to how many there were (0 at the end).
+    const std::uint8_t* ReadInPlace(std::int32_t& count);
 
 protected:
     void SetPointer(const void* data, std::int64_t size);
