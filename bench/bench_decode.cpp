@@ -16,11 +16,8 @@
 // After the runs a table gives the time ratios of this library to each peer and to the inflater
 // alone, from the measured times (median over the repetitions).
 //
-// CPU times are the whole process's: with the decode worker on, they include its second thread.
-//
-// Usage: bench_decode [--image_size=N] [--decode_worker=on|off] [--inflate=zlib|isal] [benchmark flags]
+// Usage: bench_decode [--image_size=N] [benchmark flags]
 //   --image_size=N  side of the square test images (default 4096)
-//   --decode_worker  whether this library stores rows on a second thread (default on, as the library)
 //   Unless --benchmark_repetitions is given, every benchmark runs 3 repetitions.
 #include <algorithm>
 #include <cmath>
@@ -324,51 +321,40 @@ std::string BenchmarkName(const TTestImage& t, const char* decoder) {
 void RegisterBenchmarks(const std::vector<TTestImage>& images) {
     for (const TTestImage& t : images) {
         const auto rawBytes = std::int64_t(t.RawBytes());
-        benchmark::RegisterBenchmark(BenchmarkName(t, "vorlanth").c_str(),
-                                     [&t, rawBytes](benchmark::State& state) {
-                                         for (auto _ : state)
-                                             if (!DecodeWithLibrary(t.Png))
-                                                 state.SkipWithError("decode failed");
-                                         state.SetBytesProcessed(state.iterations() * rawBytes);
-                                     })
-            ->Unit(benchmark::kMillisecond)
-            ->MeasureProcessCPUTime();
-        benchmark::RegisterBenchmark(BenchmarkName(t, "libpng").c_str(),
-                                     [&t, rawBytes](benchmark::State& state) {
-                                         TReusable r = MakeReusable(t);
-                                         for (auto _ : state) {
-                                             if (!DecodeWithLibpng(t.Png, r.Rows.data(), t.Height))
-                                                 state.SkipWithError("decode failed");
-                                             benchmark::ClobberMemory();
-                                         }
-                                         state.SetBytesProcessed(state.iterations() * rawBytes);
-                                     })
-            ->Unit(benchmark::kMillisecond)
-            ->MeasureProcessCPUTime();
-        benchmark::RegisterBenchmark(BenchmarkName(t, "spng").c_str(),
-                                     [&t, rawBytes](benchmark::State& state) {
-                                         TReusable r = MakeReusable(t);
-                                         for (auto _ : state) {
-                                             if (!DecodeWithSpng(t.Png, r.Image.data(), r.Image.size()))
-                                                 state.SkipWithError("decode failed");
-                                             benchmark::ClobberMemory();
-                                         }
-                                         state.SetBytesProcessed(state.iterations() * rawBytes);
-                                     })
-            ->Unit(benchmark::kMillisecond)
-            ->MeasureProcessCPUTime();
-        benchmark::RegisterBenchmark(BenchmarkName(t, "inflate").c_str(),
-                                     [&t, rawBytes](benchmark::State& state) {
-                                         Bytes out(InflatedSize(t));
-                                         for (auto _ : state) {
-                                             if (!InflateAlone(t.Idat, out))
-                                                 state.SkipWithError("inflate failed");
-                                             benchmark::ClobberMemory();
-                                         }
-                                         state.SetBytesProcessed(state.iterations() * rawBytes);
-                                     })
-            ->Unit(benchmark::kMillisecond)
-            ->MeasureProcessCPUTime();
+        benchmark::RegisterBenchmark(BenchmarkName(t, "vorlanth").c_str(), [&t, rawBytes](
+                                                                               benchmark::State& state) {
+            for (auto _ : state)
+                if (!DecodeWithLibrary(t.Png)) state.SkipWithError("decode failed");
+            state.SetBytesProcessed(state.iterations() * rawBytes);
+        })->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark(BenchmarkName(t, "libpng").c_str(), [&t,
+                                                                          rawBytes](benchmark::State& state) {
+            TReusable r = MakeReusable(t);
+            for (auto _ : state) {
+                if (!DecodeWithLibpng(t.Png, r.Rows.data(), t.Height)) state.SkipWithError("decode failed");
+                benchmark::ClobberMemory();
+            }
+            state.SetBytesProcessed(state.iterations() * rawBytes);
+        })->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark(BenchmarkName(t, "spng").c_str(), [&t,
+                                                                        rawBytes](benchmark::State& state) {
+            TReusable r = MakeReusable(t);
+            for (auto _ : state) {
+                if (!DecodeWithSpng(t.Png, r.Image.data(), r.Image.size()))
+                    state.SkipWithError("decode failed");
+                benchmark::ClobberMemory();
+            }
+            state.SetBytesProcessed(state.iterations() * rawBytes);
+        })->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark(BenchmarkName(t, "inflate").c_str(), [&t, rawBytes](
+                                                                              benchmark::State& state) {
+            Bytes out(InflatedSize(t));
+            for (auto _ : state) {
+                if (!InflateAlone(t.Idat, out)) state.SkipWithError("inflate failed");
+                benchmark::ClobberMemory();
+            }
+            state.SetBytesProcessed(state.iterations() * rawBytes);
+        })->Unit(benchmark::kMillisecond);
     }
 }
 

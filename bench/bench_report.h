@@ -13,7 +13,6 @@
 #include <benchmark/benchmark.h>
 
 #include "png/pngdeflate.h"
-#include "png/pngidat.h"
 #include "png/pnginflate.h"
 
 namespace bench {
@@ -102,11 +101,6 @@ inline bool InitializeBenchmarks(int argc, char** argv, std::int32_t& side) {
                 std::fprintf(stderr, "%s: this build lacks that engine\n", arg.c_str());
                 return false;
             }
-            continue;
-        }
-        // Whether decoding may store rows on a second thread: --decode_worker=on|off (default on).
-        if (i > 0 && (arg == "--decode_worker=on" || arg == "--decode_worker=off")) {
-            if (arg == "--decode_worker=off") SetDecodeWorkerThreshold(-1);
             continue;
         }
         if (arg.rfind("--benchmark_repetitions", 0) == 0) repetitionsGiven = true;

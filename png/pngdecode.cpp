@@ -1,13 +1,7 @@
 // Reading side of the image-data chunk: inflate, unfilter, store.
 #include <algorithm>
-#include <atomic>
-#include <condition_variable>
 #include <cstring>
 #include <memory>
-#include <mutex>
-#include <system_error>
-#include <thread>
-#include <vector>
 
 #include "platform/gdi.h"
 #include "png/pngcrc.h"
@@ -26,127 +20,6 @@
 VORLANTH_DEFINE_CHUNK_CLASS(TChunkIDAT, TChunk)
 
 namespace {
-
-std::atomic<std::int64_t> WorkerThreshold{std::int64_t{1} << 20};
-
-// Unfilters and stores the rows of one pass, batch after batch in the order they were inflated,
-// keeping the last row of each batch as the previous row of the next.
-class TRowSink {
-public:
-    TRowSink(const TChunkIHDR& header, const TRowStoreArgs& args, TRowStoreRoutine store, const TPass& pass,
-             std::int32_t width, TUnfilterRoutine unfilter, TUnfilterPairRoutine pair, std::int32_t distance)
-        : Header(header), Args(args), Store(store), Pass(pass), Width(width), Unfilter(unfilter),
-          UnfilterPair(pair), Distance(distance), Pitch(args.RowLength + 1),
-          Prior(std::make_unique<std::uint8_t[]>(static_cast<std::size_t>(Pitch))), Y(pass.RowStart) {}
-
-    // Takes count rows of Pitch bytes each (filter type first); unfilters them in place.
-    void Consume(std::uint8_t* batch, std::int32_t count) {
-        const std::int32_t length = Args.RowLength;
-        const std::uint8_t* above = Prior.get();
-        for (std::int32_t j = 0; j < count;) {
-            std::uint8_t* row = batch + std::ptrdiff_t(j) * Pitch;
-            // Two rows together where the routine allows it.
-            const std::int32_t together = UnfilterPair != nullptr && j + 1 < count ? 2 : 1;
-            if (together == 2)
-                UnfilterPair(row, row + Pitch, above, length, Distance);
-            else
-                Unfilter(row, above, length, Distance);
-            for (std::int32_t k = 0; k < together; ++k, ++j, Y += Pass.RowStep) {
-                above = batch + std::ptrdiff_t(j) * Pitch;
-                Store(Args, above + 1, Header.PixelRow(Y), Header.LowByteRow(Y), Header.AlphaRow(Y),
-                      Pass.ColumnStart, Pass.ColumnStep, Width);
-            }
-        }
-        if (count > 0) std::memcpy(Prior.get(), above, static_cast<std::size_t>(Pitch));
-    }
-
-private:
-    const TChunkIHDR& Header;
-    const TRowStoreArgs Args;
-    const TRowStoreRoutine Store;
-    const TPass Pass;
-    const std::int32_t Width;
-    const TUnfilterRoutine Unfilter;
-    const TUnfilterPairRoutine UnfilterPair;
-    const std::int32_t Distance, Pitch;
-    std::unique_ptr<std::uint8_t[]> Prior;
-    std::int32_t Y;
-};
-
-// Runs sinks on a second thread, so that batches are unfiltered and stored while the next ones are
-// inflated. A ring of batch buffers goes round: the reader fills the next free one and hands it over
-// with the sink of its pass; the worker empties them in the same order. Destroying the pipeline
-// waits until every batch handed over is stored, so the image holds the same rows as without it
-// also when the reader stops with an error.
-class TRowPipeline {
-public:
-    // Starts the worker; throws std::system_error when no thread can be made.
-    explicit TRowPipeline(std::size_t batchBytes) {
-        for (TSlot& slot : Slots)
-            slot.Rows = std::make_unique_for_overwrite<std::uint8_t[]>(batchBytes);
-        Worker = std::thread([this] { Work(); });
-    }
-    ~TRowPipeline() {
-        {
-            const std::lock_guard lock(Mutex);
-            Done = true;
-        }
-        Changed.notify_all();
-        Worker.join();
-    }
-    TRowPipeline(const TRowPipeline&) = delete;
-    TRowPipeline& operator=(const TRowPipeline&) = delete;
-
-    // The buffer to fill next, once the worker is done with it.
-    std::uint8_t* Next() {
-        std::unique_lock lock(Mutex);
-        Changed.wait(lock, [this] { return Slots[Filling].Sink == nullptr; });
-        return Slots[Filling].Rows.get();
-    }
-    // The buffer from Next holds count rows for the sink.
-    void Hand(TRowSink& sink, std::int32_t count) {
-        {
-            const std::lock_guard lock(Mutex);
-            Slots[Filling].Sink = &sink;
-            Slots[Filling].Count = count;
-            Filling = (Filling + 1) % kSlots;
-        }
-        Changed.notify_all();
-    }
-
-private:
-    static constexpr int kSlots = 4;
-    struct TSlot {
-        std::unique_ptr<std::uint8_t[]> Rows;
-        TRowSink* Sink = nullptr; // null while the slot is the reader's
-        std::int32_t Count = 0;
-    };
-
-    void Work() {
-        for (int at = 0;; at = (at + 1) % kSlots) {
-            TSlot& slot = Slots[at];
-            {
-                std::unique_lock lock(Mutex);
-                Changed.wait(lock, [&] { return Done || slot.Sink != nullptr; });
-                // Batches are handed over in turn, so an empty slot after the last one means all are done.
-                if (slot.Sink == nullptr) return;
-            }
-            slot.Sink->Consume(slot.Rows.get(), slot.Count);
-            {
-                const std::lock_guard lock(Mutex);
-                slot.Sink = nullptr;
-            }
-            Changed.notify_all();
-        }
-    }
-
-    TSlot Slots[kSlots];
-    std::mutex Mutex;
-    std::condition_variable Changed;
-    int Filling = 0;
-    bool Done = false;
-    std::thread Worker;
-};
 
 // One decode of the image data: the inflater, our own count of the stream's position against the
 // end of the current chunk, the running checksum, and the current and previous row.
@@ -193,13 +66,10 @@ private:
     std::int32_t FilterDistance = 0;
     TUnfilterRoutine Unfilter = nullptr;
     TUnfilterPairRoutine UnfilterPair = nullptr; // null: rows one at a time
-    // Room for BatchRows rows that are inflated in one call, each of RowLength + 1 bytes (the filter
-    // type first).
+    // The previous row, then room for BatchRows rows that are inflated in one call, each of
+    // RowLength + 1 bytes (the filter type first).
     std::unique_ptr<std::uint8_t[]> Rows;
     std::int32_t BatchRows = 1;
-    // The passes' sinks, then the worker that may still use them (so it goes first).
-    std::vector<std::unique_ptr<TRowSink>> Sinks;
-    std::unique_ptr<TRowPipeline> Pipeline;
     bool FOutOfMemory = false;
 };
 
@@ -236,23 +106,8 @@ void TIdatReader::Run(const TChunkTypeCode& typeCode, std::int32_t length) {
     // than the image has, so small images take small buffers).
     constexpr std::int32_t batchBytes = 128 * 1024;
     BatchRows = std::clamp(batchBytes / (RowLength + 1), 1, std::max(1, Height));
-    const std::size_t batchSize = static_cast<std::size_t>(RowLength + 1) * std::size_t(BatchRows);
-    // Large images are stored by a second thread while the reader inflates.
-    const std::int64_t threshold = WorkerThreshold.load();
-    if (threshold >= 0 && std::int64_t(RowLength + 1) * Height >= threshold &&
-        Header.PixelRows() != nullptr && std::thread::hardware_concurrency() > 1) {
-        try {
-            Pipeline = std::make_unique<TRowPipeline>(batchSize);
-        } catch (const std::system_error&) {
-            // No second thread: the rows are stored here.
-        }
-    }
-    if (!Pipeline) Rows = std::make_unique_for_overwrite<std::uint8_t[]>(batchSize);
-    // Whatever happens, every batch handed over is stored before the decode ends.
-    struct TDrain {
-        std::unique_ptr<TRowPipeline>& Pipeline;
-        ~TDrain() { Pipeline.reset(); }
-    } drain{Pipeline};
+    Rows = std::make_unique<std::uint8_t[]>(static_cast<std::size_t>(RowLength + 1) *
+                                            std::size_t(BatchRows + 1));
 
     if (Header.PixelRows() != nullptr) {
         const TRowStore store = SelectRowStore(Header.ColorType, Header.BitDepth, Owner.DecodeGamma.data());
@@ -262,6 +117,8 @@ void TIdatReader::Run(const TChunkTypeCode& typeCode, std::int32_t length) {
         if (Owner.InterlaceMode == PngInterlaceAdam7 && store.Interlaced != nullptr) {
             for (const TPass& pass : Adam7Passes) {
                 RowLength = PngRowBytes(pass.Width(width), Header.ColorType, Header.BitDepth);
+                // Each pass starts with a zero previous row.
+                std::memset(Rows.get(), 0, static_cast<std::size_t>(RowLength) + 1);
                 if (RowLength != 0) DecodeRows(store.Interlaced, pass, pass.Width(width));
             }
         }
@@ -348,35 +205,39 @@ std::int32_t TIdatReader::ReadCompressed(std::uint8_t* destination, std::int32_t
 }
 
 void TIdatReader::DecodeRows(TRowStoreRoutine store, const TPass& pass, std::int32_t width) {
-    TRowSink& sink = *Sinks.emplace_back(
-        std::make_unique<TRowSink>(Header, TRowStoreArgs{Owner.DecodeGamma.data(), RowLength}, store, pass,
-                                   width, Unfilter, UnfilterPair, FilterDistance));
+    const TRowStoreArgs args{Owner.DecodeGamma.data(), RowLength};
+    const TChunkIHDR& h = Header;
     const std::int32_t pitch = RowLength + 1;
-    for (std::int32_t y = pass.RowStart; y < Height;) {
+    std::uint8_t* const prior = Rows.get();
+    std::uint8_t* const batch = prior + pitch;
+    std::int32_t y = pass.RowStart;
+    while (y < Height) {
         const std::int32_t rows = std::min(BatchRows, (Height - y + pass.RowStep - 1) / pass.RowStep);
-        std::uint8_t* const batch = Pipeline ? Pipeline->Next() : Rows.get();
         const std::int32_t got = ReadCompressed(batch, rows * pitch);
         // A row cut short by the end of the data is completed with zeros.
         const std::int32_t ready = (got + pitch - 1) / pitch;
         if (got % pitch != 0) std::memset(batch + got, 0, static_cast<std::size_t>(ready * pitch - got));
-        if (Pipeline)
-            Pipeline->Hand(sink, ready);
-        else
-            sink.Consume(batch, ready);
-        if (ready < rows) break; // the data has ended
-        y += rows * pass.RowStep;
+        const std::uint8_t* above = prior;
+        for (std::int32_t j = 0; j < ready;) {
+            std::uint8_t* row = batch + std::ptrdiff_t(j) * pitch;
+            // Two rows together where the routine allows it.
+            const std::int32_t together = UnfilterPair != nullptr && j + 1 < ready ? 2 : 1;
+            if (together == 2)
+                UnfilterPair(row, row + pitch, above, RowLength, FilterDistance);
+            else
+                Unfilter(row, above, RowLength, FilterDistance);
+            for (std::int32_t k = 0; k < together; ++k, ++j, y += pass.RowStep) {
+                above = batch + std::ptrdiff_t(j) * pitch;
+                store(args, above + 1, h.PixelRow(y), h.LowByteRow(y), h.AlphaRow(y), pass.ColumnStart,
+                      pass.ColumnStep, width);
+            }
+        }
+        if (ready < rows) return; // the data has ended
+        std::memcpy(prior, above, static_cast<std::size_t>(pitch));
     }
 }
 
 } // namespace
-
-void SetDecodeWorkerThreshold(std::int64_t bytes) {
-    WorkerThreshold.store(bytes);
-}
-
-std::int64_t DecodeWorkerThreshold() {
-    return WorkerThreshold.load();
-}
 
 bool TChunkIDAT::ReadBody(TStream& stream, const TChunkTypeCode& typeCode, std::int32_t length) {
     TChunkIHDR& header = HeaderChunk();

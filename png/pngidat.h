@@ -45,12 +45,6 @@ inline std::uint8_t PaethPredictor(int a, int b, int c) {
     return static_cast<std::uint8_t>(c);
 }
 
-// Rows of a pass are unfiltered and stored on a second thread while the next ones are inflated when
-// the pass holds at least this many filtered bytes and the machine has more than one core: 1 MiB
-// unless set; 0 makes every pass use it, a negative value none. The image comes out the same.
-void SetDecodeWorkerThreshold(std::int64_t bytes);
-std::int64_t DecodeWorkerThreshold();
-
 class TChunkIDAT : public TChunk {
     VORLANTH_CHUNK_CLASS(TChunkIDAT, TChunk)
 public:

@@ -11,11 +11,9 @@
 #include <fstream>
 #include <iterator>
 #include <string>
-#include <vector>
 
 #include "png/pngdeflate.h"
 #include "png/pngheader.h"
-#include "png/pngidat.h"
 #include "png/pnginflate.h"
 #include "support/png_load.h"
 #include "support/pngsuite.h"
@@ -196,44 +194,3 @@ TEST(Engines, AboveTheBudgetTheSaveStreamsThroughZlib) {
 }
 
 } // namespace
-
-// Rows stored by the second thread come out as those stored by the reader itself, for every suite
-// file and for larger images of many batches, whole, cut short or damaged, with each inflater.
-TEST(Engines, TheDecodeWorkerStoresWhatTheReaderStores) {
-    if (SuiteMissing()) GTEST_SKIP() << "no PNG test images";
-    const TEngines restore;
-    const std::int64_t threshold = DecodeWorkerThreshold();
-    std::vector<Bytes> files;
-    for (const bool corrupt : {false, true})
-        for (const std::string& name : SuiteNames(corrupt))
-            files.push_back(ReadFile(name));
-    std::uint32_t seed = 7;
-    for (const auto [depth, colorType, interlace] :
-         {std::array<std::uint8_t, 3>{8, 6, 0}, {8, 6, 1}, {16, 2, 0}}) {
-        const std::uint32_t width = 600, height = 300, bytes = width * (depth / 8) * (colorType == 6 ? 4 : 3);
-        Bytes raw;
-        for (std::uint32_t pass = 0; pass < (interlace ? 7u : 1u); ++pass)
-            for (std::uint32_t y = 0; y < height; ++y) { // more rows than any pass has: the rest is ignored
-                raw.push_back(std::uint8_t(y % 5));
-                for (std::uint32_t x = 0; x < bytes; ++x)
-                    raw.push_back(std::uint8_t((seed = seed * 1103515245u + 12345u) >> 28));
-            }
-        const Bytes data = Compress(raw, 6);
-        const Bytes ihdr = IhdrBody(width, height, depth, colorType, interlace);
-        Bytes damaged = data;
-        damaged[data.size() / 2] ^= 0x10;
-        for (const Bytes& idat :
-             {data, Bytes(data.begin(), data.begin() + std::ptrdiff_t(data.size() / 3)), damaged})
-            files.push_back(Png(ihdr, {SplitIdat(idat, {idat.size() / 4})}));
-    }
-    for (const TInflateEngine engine : {TInflateEngine::Zlib, TInflateEngine::Isal}) {
-        SetImageInflateEngine(engine);
-        for (std::size_t i = 0; i < files.size(); ++i) {
-            SetDecodeWorkerThreshold(-1);
-            const std::string reference = Outcome(files[i]);
-            SetDecodeWorkerThreshold(0);
-            EXPECT_EQ(Outcome(files[i]), reference) << "file " << i << ", engine " << int(engine);
-        }
-    }
-    SetDecodeWorkerThreshold(threshold);
-}
