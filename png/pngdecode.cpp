@@ -39,6 +39,11 @@ private:
     std::int32_t ReadCompressed(std::uint8_t* destination, std::int32_t count);
     // Up to count bytes of the stream: in place from a stream in memory, else read into InputBlock.
     const std::uint8_t* TakeInput(std::int32_t& count);
+    // Copies the rest of the current chunk and as many following small IDAT chunks as fit into
+    // Staging, each checked against its CRC, and gives them to the inflater; false when none was
+    // small enough (or there was nothing left).
+    bool GatherInput();
+    void ReadChunkCrc();
     [[noreturn]] void Fail(int result) {
         FOutOfMemory = result == Z_MEM_ERROR;
         RaiseZlibError(pnglang::ZlibMessage(result));
@@ -57,6 +62,13 @@ private:
     std::unique_ptr<std::uint8_t[]> InputBlock; // ZlibInflateBlock bytes of compressed data
     // The most compressed bytes taken in one step: a whole chunk from memory, else InputBlock's size.
     std::int64_t InputStep = ZlibInflateBlock;
+    // The fast inflaters lose much of their speed on the small chunks most writers use (8 KiB): their
+    // data is gathered, so each step of the inflater has kStagingSize bytes. zlib reads as ever (it
+    // is the reference for damaged streams, and gains nothing).
+    static constexpr std::int64_t kGatherBelow = 64 * 1024; // chunks this long or longer are not gathered
+    static constexpr std::size_t kStagingSize = 256 * 1024;
+    std::unique_ptr<std::uint8_t[]> Staging; // null: no gathering
+    bool CrcDone = false;                    // the current chunk is read, its CRC included
     std::uint32_t Crc = 0;
     std::int64_t ChunkEnd = 0;
     std::int64_t StreamPosition = 0;
@@ -100,6 +112,8 @@ void TIdatReader::Run(const TChunkTypeCode& typeCode, std::int32_t length) {
         InputStep = PngMaxChunkLength;
     else
         InputBlock = std::make_unique_for_overwrite<std::uint8_t[]>(ZlibInflateBlock);
+    if (Engine != TInflateEngine::Zlib)
+        Staging = std::make_unique_for_overwrite<std::uint8_t[]>(kStagingSize);
     StreamPosition = Stream.Position();
     ChunkEnd = StreamPosition + length;
     // Rows are inflated several at a time: fewer, larger steps for the inflater (never more rows
@@ -129,6 +143,7 @@ void TIdatReader::Run(const TChunkTypeCode& typeCode, std::int32_t length) {
 // Decoding may stop inside the chunk's data (rows complete before a large chunk is used up): the
 // rest is read, so the checksum that follows is compared over all of it.
 void TIdatReader::CheckCrc() {
+    if (CrcDone) return;
     while (StreamPosition < ChunkEnd) {
         const auto want =
             static_cast<std::int32_t>(std::min<std::int64_t>(ChunkEnd - StreamPosition, InputStep));
@@ -143,19 +158,62 @@ void TIdatReader::CheckCrc() {
     if (ReadBE32(stored) != (Crc ^ 0xFFFFFFFFu)) RaisePngError<EPngInvalidCRC>(pnglang::EPngInvalidCRCText);
 }
 
-// Crosses from the exhausted IDAT chunk into the next one; errors raise.
-void TIdatReader::NextChunk() {
-    std::uint8_t bytes[12] = {};
+// Reads the current chunk's CRC (its data all read) and compares it; a mismatch raises.
+void TIdatReader::ReadChunkCrc() {
+    std::uint8_t bytes[4] = {};
     Stream.Read(bytes, 4);
     if (ReadBE32(bytes) != (Crc ^ 0xFFFFFFFFu)) RaisePngError<EPngInvalidCRC>(pnglang::EPngInvalidCRCText);
-    Stream.Read(bytes + 4, 8);
-    if (std::memcmp(bytes + 8, "IDAT", 4) != 0)
+    CrcDone = true;
+}
+
+// Crosses from the exhausted IDAT chunk into the next one; errors raise.
+void TIdatReader::NextChunk() {
+    if (!CrcDone) ReadChunkCrc();
+    std::uint8_t bytes[8] = {};
+    Stream.Read(bytes, 8);
+    if (std::memcmp(bytes + 4, "IDAT", 4) != 0)
         RaisePngError<EPNGMissingMultipleIDAT>(pnglang::EPNGMissingMultipleIDATText);
-    const std::uint32_t length = ReadBE32(bytes + 4);
+    const std::uint32_t length = ReadBE32(bytes);
     if (length > PngMaxChunkLength) RaisePngError<EPngInvalidCRC>(pnglang::EPngInvalidCRCText);
-    Crc = UpdatePngCrc(0xFFFFFFFFu, bytes + 8, 4);
+    Crc = UpdatePngCrc(0xFFFFFFFFu, bytes + 4, 4);
+    CrcDone = false;
     StreamPosition += 12;
     ChunkEnd = StreamPosition + length;
+}
+
+bool TIdatReader::GatherInput() {
+    std::size_t used = 0;
+    for (;;) {
+        if (StreamPosition == ChunkEnd) {
+            if (!CrcDone) ReadChunkCrc();
+            // Go on into the next chunk only when it is a small IDAT chunk that fits.
+            const std::int64_t header = Stream.Position();
+            std::uint8_t bytes[8] = {};
+            const std::uint32_t length = Stream.Read(bytes, 8) == 8 ? ReadBE32(bytes) : PngMaxChunkLength;
+            if (std::memcmp(bytes + 4, "IDAT", 4) != 0 || length >= kGatherBelow ||
+                length > kStagingSize - used) {
+                Stream.SetPosition(header);
+                break;
+            }
+            Crc = UpdatePngCrc(0xFFFFFFFFu, bytes + 4, 4);
+            CrcDone = false;
+            StreamPosition += 12;
+            ChunkEnd = StreamPosition + length;
+            continue;
+        }
+        const auto want = static_cast<std::int32_t>(
+            std::min<std::int64_t>(ChunkEnd - StreamPosition, std::int64_t(kStagingSize - used)));
+        if (want == 0) break; // full
+        const std::int32_t got = Stream.Read(Staging.get() + used, want);
+        if (got <= 0) break;
+        Crc = UpdatePngCrc(Crc, Staging.get() + used, got);
+        StreamPosition += got;
+        used += static_cast<std::size_t>(got);
+        if (got < want) break; // the stream has ended
+    }
+    Io.NextIn = Staging.get();
+    Io.AvailIn = used;
+    return used != 0;
 }
 
 const std::uint8_t* TIdatReader::TakeInput(std::int32_t& count) {
@@ -181,6 +239,7 @@ std::int32_t TIdatReader::ReadCompressed(std::uint8_t* destination, std::int32_t
             if (r < 0 && r != Z_BUF_ERROR) Fail(r);
             if (Io.AvailOut != before) continue;
 
+            if (Staging && ChunkEnd - StreamPosition < kGatherBelow && GatherInput()) continue;
             while (StreamPosition == ChunkEnd)
                 NextChunk(); // empty chunks carry nothing
             const auto want =

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include "png/pngdeflate.h"
 #include "png/pngheader.h"
@@ -27,7 +28,7 @@ Bytes ReadFile(const std::string& name) {
     return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// The image memory's rows and planes, or the error's class and message.
+// The chunk list and the image memory's rows and planes, or the error's class and message.
 std::string Outcome(const Bytes& file) {
     TPNGObject image;
     try {
@@ -36,7 +37,7 @@ std::string Outcome(const Bytes& file) {
         return std::string(e.ClassName()) + ": " + e.Message();
     }
     const TChunkIHDR& h = image.HeaderChunk();
-    std::string rows;
+    std::string rows = ChunkTypes(image) + "\n";
     for (std::int32_t y = 0; y < static_cast<std::int32_t>(h.Height); ++y)
         for (const auto& [row, length] : {std::pair{h.PixelRow(y), std::size_t(h.RowStride())},
                                           std::pair{h.LowByteRow(y), std::size_t(h.RowStride())},
@@ -194,3 +195,51 @@ TEST(Engines, AboveTheBudgetTheSaveStreamsThroughZlib) {
 }
 
 } // namespace
+
+// The fast inflater takes the data of small chunks together: however the image data is cut into
+// chunks, whatever follows its end (an empty or a stray IDAT chunk, another chunk, nothing), and
+// wherever the file is cut short, the outcome is zlib's.
+TEST(Engines, ImageDataInManySmallChunksReadsAsWithZlib) {
+    if (!IsalInflaterBuilt() || SuiteMissing()) GTEST_SKIP() << "no ISA-L or no PNG test images";
+    const TEngines restore;
+    std::vector<std::pair<Bytes, Bytes>> images; // IHDR body, zlib stream
+    for (const char* name : {"basn6a08", "basi2c16", "oi9n2c16"}) {
+        const Bytes file = ReadFile(name);
+        Bytes data;
+        for (std::size_t at = 8; at + 12 <= file.size();) {
+            const std::size_t length = std::size_t(file[at]) << 24 | std::size_t(file[at + 1]) << 16 |
+                                       std::size_t(file[at + 2]) << 8 | file[at + 3];
+            if (std::memcmp(&file[at + 4], "IDAT", 4) == 0)
+                data.insert(data.end(), file.begin() + std::ptrdiff_t(at + 8),
+                            file.begin() + std::ptrdiff_t(at + 8 + length));
+            at += 12 + length;
+        }
+        images.emplace_back(Bytes(file.begin() + 16, file.begin() + 29), data);
+    }
+    Bytes raw; // a larger image: 600 x 200 RGBA, every filter type, in 8 KiB chunks it spans many gatherings
+    for (std::uint32_t y = 0, seed = 3; y < 200; ++y) {
+        raw.push_back(std::uint8_t(y % 5));
+        for (int x = 0; x < 2400; ++x)
+            raw.push_back(std::uint8_t((seed = seed * 1103515245u + 12345u) >> 29));
+    }
+    images.emplace_back(IhdrBody(600, 200, 8, 6), Compress(raw, 6));
+    const Bytes text = Chunk("tEXt", {'a', 0, 'b'});
+    for (const auto& [ihdr, data] : images)
+        for (const std::size_t piece :
+             {std::size_t{1}, std::size_t{7}, std::size_t{100}, std::size_t{8192}}) {
+            std::vector<std::size_t> cuts;
+            for (std::size_t at = piece; at < data.size(); at += piece)
+                cuts.push_back(at);
+            const Bytes chunks = SplitIdat(data, cuts);
+            for (const Bytes& file :
+                 {Png(ihdr, {chunks}), Png(ihdr, {chunks, Chunk("IDAT", {})}),
+                  Png(ihdr, {chunks, Chunk("IDAT", {1, 2, 3})}), Png(ihdr, {chunks, text}),
+                  Png(ihdr, {chunks, Chunk("IDAT", {}), text}),
+                  Png(ihdr, {Bytes(chunks.begin(), chunks.end() - std::ptrdiff_t(chunks.size() / 3))})}) {
+                SetImageInflateEngine(TInflateEngine::Zlib);
+                const std::string reference = Outcome(file);
+                SetImageInflateEngine(TInflateEngine::Isal);
+                ASSERT_EQ(Outcome(file), reference) << data.size() << " bytes in pieces of " << piece;
+            }
+        }
+}
