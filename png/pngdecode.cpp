@@ -82,6 +82,7 @@ private:
     // RowLength + 1 bytes (the filter type first).
     std::unique_ptr<std::uint8_t[]> Rows;
     std::int32_t BatchRows = 1;
+    std::int32_t FullRowLength = 0; // of the image's rows, which the batch is made for
     bool FOutOfMemory = false;
 };
 
@@ -120,6 +121,7 @@ void TIdatReader::Run(const TChunkTypeCode& typeCode, std::int32_t length) {
     // than the image has, so small images take small buffers).
     constexpr std::int32_t batchBytes = 128 * 1024;
     BatchRows = std::clamp(batchBytes / (RowLength + 1), 1, std::max(1, Height));
+    FullRowLength = RowLength;
     Rows = std::make_unique<std::uint8_t[]>(static_cast<std::size_t>(RowLength + 1) *
                                             std::size_t(BatchRows + 1));
 
@@ -269,9 +271,12 @@ void TIdatReader::DecodeRows(TRowStoreRoutine store, const TPass& pass, std::int
     const std::int32_t pitch = RowLength + 1;
     std::uint8_t* const prior = Rows.get();
     std::uint8_t* const batch = prior + pitch;
+    // The narrower rows of an Adam7 pass fill the same room: as many as fit in one call.
+    const std::int32_t batchRows =
+        static_cast<std::int32_t>(std::int64_t(BatchRows) * (std::int64_t(FullRowLength) + 1) / pitch);
     std::int32_t y = pass.RowStart;
     while (y < Height) {
-        const std::int32_t rows = std::min(BatchRows, (Height - y + pass.RowStep - 1) / pass.RowStep);
+        const std::int32_t rows = std::min(batchRows, (Height - y + pass.RowStep - 1) / pass.RowStep);
         const std::int32_t got = ReadCompressed(batch, rows * pitch);
         // A row cut short by the end of the data is completed with zeros.
         const std::int32_t ready = (got + pitch - 1) / pitch;
