@@ -221,13 +221,8 @@ bool InflateAlone(const Bytes& idat, Bytes& out) {
     int result = Z_OK;
     const std::unique_ptr<TImageInflater> inflater = MakeImageInflater(ImageInflateEngine(), result);
     if (!inflater) return false;
-    const std::size_t piece = std::getenv("PIECE") ? std::strtoul(std::getenv("PIECE"), nullptr, 10) : idat.size();
-    const std::size_t outPiece = std::getenv("OUTPIECE") ? std::strtoul(std::getenv("OUTPIECE"), nullptr, 10) : out.size();
-    TInflateBuffers io{idat.data(), 0, out.data(), 0};
-    std::size_t given = 0, room = 0;
-    while (room < out.size() || io.AvailOut > 0) {
-        if (io.AvailIn == 0 && given < idat.size()) { io.AvailIn = std::min(piece, idat.size() - given); given += io.AvailIn; }
-        if (io.AvailOut == 0) { io.AvailOut = std::min(outPiece, out.size() - room); room += io.AvailOut; }
+    TInflateBuffers io{idat.data(), idat.size(), out.data(), out.size()};
+    while (io.AvailOut > 0) {
         const int r = inflater->Inflate(io);
         if (r == Z_STREAM_END) break;
         if (r != Z_OK) return false;
