@@ -284,8 +284,11 @@ void TIdatReader::DecodeRows(TRowStoreRoutine store, const TPass& pass, std::int
         const std::uint8_t* above = prior;
         for (std::int32_t j = 0; j < ready;) {
             std::uint8_t* row = batch + std::ptrdiff_t(j) * pitch;
-            // Two rows together where the routine allows it.
-            const std::int32_t together = UnfilterPair != nullptr && j + 1 < ready ? 2 : 1;
+            // Two rows together where the routine allows it and the first is of a filter that
+            // runs from pixel to pixel; any other first row goes alone, so that its follower can
+            // pair with the row after it.
+            const std::int32_t together =
+                UnfilterPair != nullptr && j + 1 < ready && IsChainedFilter(row[0]) ? 2 : 1;
             if (together == 2)
                 UnfilterPair(row, row + pitch, above, RowLength, FilterDistance);
             else

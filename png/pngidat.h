@@ -33,6 +33,11 @@ TUnfilterRoutine SelectUnfilter(std::int32_t distance);
 using TUnfilterPairRoutine = void (*)(std::uint8_t* first, std::uint8_t* second, const std::uint8_t* prior,
                                       std::int32_t length, std::int32_t distance);
 TUnfilterPairRoutine SelectUnfilterPair(std::int32_t distance);
+// Whether a row's filter type makes each pixel wait for its left neighbour (Average, Paeth): the
+// rows that gain from being unfiltered in pairs.
+inline bool IsChainedFilter(std::uint8_t type) {
+    return type == 3 || type == 4;
+}
 
 // The Paeth predictor with the PNG tie order.
 inline std::uint8_t PaethPredictor(int a, int b, int c) {

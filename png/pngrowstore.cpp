@@ -179,8 +179,94 @@ __attribute__((target("avx2"))) void StoreRgb16Avx2(const u8* src, u8* pixels, u
     }
 }
 
+// Every other column of a row (the Adam7 passes of step 2), eight pixels per step: the pixels'
+// blue, green and red shuffled into the 48 bytes of sixteen columns, their alphas into sixteen
+// alpha bytes, each merged with the columns between them, which belong to other passes. A step
+// reads and writes one column past its last pixel, so the last pixels go through the plain loop.
+__attribute__((target("avx2"))) void StoreRgba8Step2Avx2(const u8* src, u8* pixels, u8* alpha,
+                                                         std::int32_t count) {
+    constexpr char z = -128; // the shuffle's zero: bytes the blend leaves to the row
+    // Bytes 0-31 of the columns: pixels 0-2 in the low lane, 3-5 in the high one (after the
+    // permutation below), and bytes 32-47 from pixels 4-7 as loaded.
+    const __m256i spread = _mm256_setr_epi32(0, 1, 2, 0, 3, 4, 5, 0);
+    const __m256i orderLow = _mm256_setr_epi8(2, 1, 0, z, z, z, 6, 5, 4, z, z, z, 10, 9, 8, z, //
+                                              z, z, 2, 1, 0, z, z, z, 6, 5, 4, z, z, z, 10, 9);
+    const __m256i mineLow = _mm256_setr_epi8(-1, -1, -1, 0, 0, 0, -1, -1, -1, 0, 0, 0, -1, -1, -1, 0, //
+                                             0, 0, -1, -1, -1, 0, 0, 0, -1, -1, -1, 0, 0, 0, -1, -1);
+    const __m128i orderHigh = _mm_setr_epi8(4, z, z, z, 10, 9, 8, z, z, z, 14, 13, 12, z, z, z);
+    const __m128i mineHigh = _mm_setr_epi8(-1, 0, 0, 0, -1, -1, -1, 0, 0, 0, -1, -1, -1, 0, 0, 0);
+    // Alphas to the even bytes: pixels 0-3 from the low lane, 4-7 from the high one.
+    const __m256i alphaOrder = _mm256_setr_epi8(3, z, 7, z, 11, z, 15, z, z, z, z, z, z, z, z, z, //
+                                                z, z, z, z, z, z, z, z, 3, z, 7, z, 11, z, 15, z);
+    const __m128i alphaMine = _mm_set1_epi16(0x00FF);
+    std::int32_t k = 0;
+    for (; k + 9 <= count; k += 8) {
+        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + 4 * k));
+        u8* d = pixels + 6 * k;
+        u8* a = alpha + 2 * k;
+        const __m256i low = _mm256_shuffle_epi8(_mm256_permutevar8x32_epi32(v, spread), orderLow);
+        const __m256i row = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(d), _mm256_blendv_epi8(row, low, mineLow));
+        const __m128i high = _mm_shuffle_epi8(_mm256_extracti128_si256(v, 1), orderHigh);
+        const __m128i rowHigh = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + 32));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 32), _mm_blendv_epi8(rowHigh, high, mineHigh));
+        const __m256i alphas = _mm256_shuffle_epi8(v, alphaOrder);
+        const __m128i even =
+            _mm_or_si128(_mm256_castsi256_si128(alphas), _mm256_extracti128_si256(alphas, 1));
+        const __m128i rowAlpha = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(a), _mm_blendv_epi8(rowAlpha, even, alphaMine));
+    }
+    for (; k < count; ++k) {
+        const u8* s = src + 4 * k;
+        u8* d = pixels + 6 * k;
+        d[0] = s[2];
+        d[1] = s[1];
+        d[2] = s[0];
+        alpha[2 * k] = s[3];
+    }
+}
+
+// Every fourth column (the Adam7 passes of step 4), four pixels per step into the 48 bytes of
+// sixteen columns and their sixteen alpha bytes, merged like the step-2 routine's.
+__attribute__((target("avx2"))) void StoreRgba8Step4Avx2(const u8* src, u8* pixels, u8* alpha,
+                                                         std::int32_t count) {
+    constexpr char z = -128;
+    // Bytes 0-31 of the columns (pixels 0 and 1, then 2) and bytes 32-47 (pixel 3).
+    const __m256i orderLow = _mm256_setr_epi8(2, 1, 0, z, z, z, z, z, z, z, z, z, 6, 5, 4, z, //
+                                              z, z, z, z, z, z, z, z, 10, 9, 8, z, z, z, z, z);
+    const __m256i mineLow = _mm256_setr_epi8(-1, -1, -1, 0, 0, 0, 0, 0, 0, 0, 0, 0, -1, -1, -1, 0, //
+                                             0, 0, 0, 0, 0, 0, 0, 0, -1, -1, -1, 0, 0, 0, 0, 0);
+    const __m128i orderHigh = _mm_setr_epi8(z, z, z, z, 14, 13, 12, z, z, z, z, z, z, z, z, z);
+    const __m128i mineHigh = _mm_setr_epi8(0, 0, 0, 0, -1, -1, -1, 0, 0, 0, 0, 0, 0, 0, 0, 0);
+    const __m128i alphaOrder = _mm_setr_epi8(3, z, z, z, 7, z, z, z, 11, z, z, z, 15, z, z, z);
+    const __m128i alphaMine = _mm_set1_epi32(0xFF);
+    std::int32_t k = 0;
+    for (; k + 5 <= count; k += 4) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 4 * k));
+        u8* d = pixels + 12 * k;
+        u8* a = alpha + 4 * k;
+        const __m256i low = _mm256_shuffle_epi8(_mm256_broadcastsi128_si256(v), orderLow);
+        const __m256i row = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(d), _mm256_blendv_epi8(row, low, mineLow));
+        const __m128i rowHigh = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + 32));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 32),
+                         _mm_blendv_epi8(rowHigh, _mm_shuffle_epi8(v, orderHigh), mineHigh));
+        const __m128i rowAlpha = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(a),
+                         _mm_blendv_epi8(rowAlpha, _mm_shuffle_epi8(v, alphaOrder), alphaMine));
+    }
+    for (; k < count; ++k) {
+        const u8* s = src + 4 * k;
+        u8* d = pixels + 12 * k;
+        d[0] = s[2];
+        d[1] = s[1];
+        d[2] = s[0];
+        alpha[4 * k] = s[3];
+    }
+}
+
 // The vector routines serve every row whose pixels are contiguous: sequential rows and the
-// interlaced passes that take every column.
+// interlaced passes that take every column; and RGBA rows of every second or fourth column.
 template <int Channels, bool Step1>
 void StoreColour16Avx2(const TRowStoreArgs& args, const u8* src, u8* pixels, u8* low, u8* alpha,
                        std::int32_t start, std::int32_t step, std::int32_t count) {
@@ -193,6 +279,10 @@ void StoreColour16Avx2(const TRowStoreArgs& args, const u8* src, u8* pixels, u8*
 template <int Channels, bool Step1>
 void StoreColour8Avx2(const TRowStoreArgs& args, const u8* src, u8* pixels, u8* low, u8* alpha,
                       std::int32_t start, std::int32_t step, std::int32_t count) {
+    if constexpr (!Step1 && Channels == 4)
+        if (step == 2 || step == 4)
+            return (step == 2 ? StoreRgba8Step2Avx2 : StoreRgba8Step4Avx2)(src, pixels + 3 * start,
+                                                                           alpha + start, count);
     if (!Step1 && step != 1)
         return StoreColour8<Channels, false, false>(args, src, pixels, low, alpha, start, step, count);
     const std::int32_t first = Step1 ? 0 : start;

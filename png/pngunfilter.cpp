@@ -115,10 +115,15 @@ inline __m128i LoadPixel(const u8* p) {
     return _mm_unpacklo_epi8(_mm_cvtsi64_si128(static_cast<long long>(LoadBytes<D>(p))), _mm_setzero_si128());
 }
 
+// Stores a pixel whose lanes hold bytes (high bytes zero).
+template <int D>
+inline void StoreBytePixel(u8* p, __m128i v) {
+    StoreBytes<D>(p, static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm_packus_epi16(v, _mm_setzero_si128()))));
+}
+
 template <int D>
 inline void StorePixel(u8* p, __m128i v) {
-    const __m128i bytes = _mm_packus_epi16(_mm_and_si128(v, _mm_set1_epi16(0xFF)), _mm_setzero_si128());
-    StoreBytes<D>(p, static_cast<std::uint64_t>(_mm_cvtsi128_si64(bytes)));
+    StoreBytePixel<D>(p, _mm_and_si128(v, _mm_set1_epi16(0xFF)));
 }
 
 inline __m128i Abs16(__m128i v) {
@@ -197,7 +202,7 @@ __attribute__((target("avx2"))) void RowPixelsAvx2(u8* r, const u8* p, std::int3
     for (std::int32_t i = 1; i + D - 1 <= length; i += D) {
         const __m128i b = LoadPixel<D>(p + i);
         a = Step::Run(LoadPixel<D>(r + i), a, b, c);
-        StorePixel<D>(r + i, a);
+        StoreBytePixel<D>(r + i, a);
         c = b;
     }
 }
@@ -212,12 +217,54 @@ __attribute__((target("avx2"))) void PairPixelsAvx2(u8* r1, u8* r2, const u8* p,
     for (std::int32_t i = 1; i + D - 1 <= length; i += D) {
         const __m128i b1 = LoadPixel<D>(p + i);
         const __m128i x1 = First::Run(LoadPixel<D>(r1 + i), a1, b1, c1);
-        StorePixel<D>(r1 + i, x1);
+        StoreBytePixel<D>(r1 + i, x1);
         a2 = Second::Run(LoadPixel<D>(r2 + i), a2, x1, a1);
-        StorePixel<D>(r2 + i, a2);
+        StoreBytePixel<D>(r2 + i, a2);
         a1 = x1;
         c1 = b1;
     }
+}
+
+// Sub as a running sum, 16 bytes per step: the step's B bytes of whole pixels are summed by shifted
+// adds, then the last pixel of the step before is added to each. Bytes from B on belong to the next
+// step and are stored back unchanged.
+template <int Shift, int B>
+inline __m128i RunningSum(__m128i v) {
+    if constexpr (Shift >= B)
+        return v;
+    else
+        return RunningSum<Shift * 2, B>(_mm_add_epi8(v, _mm_slli_si128(v, Shift)));
+}
+
+template <int D>
+struct TSubMasks {
+    static constexpr int B = 16 / D * D;
+    alignas(16) std::int8_t Carry[16]{}; // shuffle: the step's last pixel into each pixel of the step
+    alignas(16) std::int8_t Keep[16]{};  // the bytes from B on
+    constexpr TSubMasks() {
+        for (int j = 0; j < 16; ++j) {
+            Carry[j] = static_cast<std::int8_t>(j < B ? B - D + j % D : -128);
+            Keep[j] = static_cast<std::int8_t>(j < B ? 0 : -1);
+        }
+    }
+};
+
+template <int D>
+__attribute__((target("avx2"))) void SubStepsAvx2(u8* r, std::int32_t length) {
+    static constexpr TSubMasks<D> masks;
+    constexpr int B = TSubMasks<D>::B;
+    const __m128i carryOrder = _mm_load_si128(reinterpret_cast<const __m128i*>(masks.Carry));
+    const __m128i keep = _mm_load_si128(reinterpret_cast<const __m128i*>(masks.Keep));
+    __m128i last = _mm_setzero_si128(); // the previous step's last pixel, repeated
+    std::int32_t i = 1;
+    for (; i + 15 <= length; i += B) {
+        const __m128i raw = _mm_loadu_si128(reinterpret_cast<const __m128i*>(r + i));
+        const __m128i sum = _mm_add_epi8(RunningSum<D, B>(raw), last);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(r + i), _mm_blendv_epi8(sum, raw, keep));
+        last = _mm_shuffle_epi8(sum, carryOrder);
+    }
+    for (i = i > D ? i : D + 1; i <= length; ++i) // the rest byte by byte
+        r[i] = static_cast<u8>(r[i] + r[i - D]);
 }
 
 template <int D>
@@ -225,7 +272,7 @@ __attribute__((target("avx2"))) void UnfilterPixelsAvx2(u8* r, const u8* p, std:
                                                         std::int32_t) {
     if (length % D != 0) return UnfilterWith<D>(r, p, length, D);
     switch (r[0]) {
-    case pfSub: SubPixels<D>(r, length); break;
+    case pfSub: SubStepsAvx2<D>(r, length); break;
     case pfUp: UnfilterUp(r, p, length); break;
     case pfAverage: RowPixelsAvx2<D, TAverageStep>(r, p, length); break;
     case pfPaeth: RowPixelsAvx2<D, TPaethStep>(r, p, length); break;

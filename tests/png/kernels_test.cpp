@@ -116,7 +116,7 @@ TEST(Kernels, ColourRowStoresAtEveryLevelMatchThePlainRoutine) {
     const struct {
         std::int32_t Start, Step;
         bool Sequential;
-    } layouts[] = {{0, 1, true}, {0, 1, false}, {3, 1, false}, {1, 2, false}};
+    } layouts[] = {{0, 1, true}, {0, 1, false}, {3, 1, false}, {1, 2, false}, {0, 2, false}, {2, 4, false}};
     const struct {
         std::uint8_t ColorType, BitDepth;
         std::int32_t PixelBytes;
@@ -125,7 +125,7 @@ TEST(Kernels, ColourRowStoresAtEveryLevelMatchThePlainRoutine) {
     for (const auto& format : formats) {
         for (std::int32_t count = 1; count <= 40; ++count) {
             const Bytes src = AwkwardBytes(random, std::size_t(format.PixelBytes * count));
-            const std::size_t plane = std::size_t(3 * (3 + 2 * count) + 32); // pixel row, low bytes, alpha
+            const std::size_t plane = std::size_t(3 * (3 + 4 * count) + 32); // pixel row, low bytes, alpha
             const Bytes canvas = AwkwardBytes(random, 3 * plane);
             for (const auto& layout : layouts) {
                 Bytes results[2];
