@@ -122,8 +122,8 @@ void TIdatReader::Run(const TChunkTypeCode& typeCode, std::int32_t length) {
     constexpr std::int32_t batchBytes = 128 * 1024;
     BatchRows = std::clamp(batchBytes / (RowLength + 1), 1, std::max(1, Height));
     FullRowLength = RowLength;
-    Rows = std::make_unique<std::uint8_t[]>(static_cast<std::size_t>(RowLength + 1) *
-                                            std::size_t(BatchRows + 1));
+    Rows = std::make_unique<std::uint8_t[]>(
+        static_cast<std::size_t>(RowLength + 1) * std::size_t(BatchRows + 1) + kUnfilterReadPast);
 
     if (Header.PixelRows() != nullptr) {
         const TRowStore store = SelectRowStore(Header.ColorType, Header.BitDepth, Owner.DecodeGamma.data());

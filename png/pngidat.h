@@ -23,12 +23,15 @@ inline constexpr TPass Adam7Passes[PngAdam7Passes] = {{0, 8, 0, 8}, {0, 8, 4, 8}
 
 // Undoes one row's filter in place. row[0] is the filter type, row[1..length] the data; prior
 // is the previous row in the same layout (all zero for the first row). Unknown types leave the row.
+// The routines may read (never write) up to kUnfilterReadPast bytes past the end of either row.
+inline constexpr std::int32_t kUnfilterReadPast = 8;
 using TUnfilterRoutine = void (*)(std::uint8_t* row, const std::uint8_t* prior, std::int32_t length,
                                   std::int32_t distance);
 // The routine for a filter distance (bytes per pixel) at the active vector level; chosen once per
 // image, it serves every row of that distance.
 TUnfilterRoutine SelectUnfilter(std::int32_t distance);
-// Undoes the filters of two successive rows: second follows first, which follows prior. Null when
+// Undoes the filters of two successive rows: second follows first, which follows prior (the same
+// allowance for reading past them). Null when
 // the level offers nothing faster than two calls of the single routine.
 using TUnfilterPairRoutine = void (*)(std::uint8_t* first, std::uint8_t* second, const std::uint8_t* prior,
                                       std::int32_t length, std::int32_t distance);

@@ -41,7 +41,8 @@ private:
 
 std::atomic<TInflateEngine>& Engine() {
     // The fastest engine the build holds: it answers as zlib does for every stream.
-    static std::atomic<TInflateEngine> engine{IsalInflaterBuilt() ? TInflateEngine::Isal : TInflateEngine::Zlib};
+    static std::atomic<TInflateEngine> engine{IsalInflaterBuilt() ? TInflateEngine::Isal
+                                                                  : TInflateEngine::Zlib};
     return engine;
 }
 

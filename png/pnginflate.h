@@ -28,8 +28,8 @@ enum class TInflateEngine { Zlib, Isal };
 
 // Whether the build holds the engine (zlib always).
 bool InflateEngineBuilt(TInflateEngine engine);
-// The engine the reader uses: ISA-L where built, else zlib, unless set otherwise (tests, benchmarks and the differential
-// fuzz target set each in turn). Setting an engine the build lacks is ignored.
+// The engine the reader uses: ISA-L where built, else zlib, unless set otherwise (tests, benchmarks and the
+// differential fuzz target set each in turn). Setting an engine the build lacks is ignored.
 TInflateEngine ImageInflateEngine();
 void SetImageInflateEngine(TInflateEngine engine);
 

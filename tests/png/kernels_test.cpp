@@ -47,7 +47,7 @@ TEST(Kernels, UnfilterAtEveryLevelMatchesThePlainRoutine) {
         for (std::int32_t pixels = 1; pixels <= 67; ++pixels) {
             const std::int32_t length = pixels * distance;
             const auto at = std::size_t(pixels % 7);
-            const Bytes prior = AwkwardBytes(random, std::size_t(length) + 1 + 8);
+            const Bytes prior = AwkwardBytes(random, std::size_t(length) + 1 + 16);
             for (std::uint8_t filter = 0; filter <= 5; ++filter) {
                 Bytes input = AwkwardBytes(random, std::size_t(length) + 1 + 16);
                 input[at] = filter;
@@ -81,10 +81,10 @@ TEST(Kernels, PairedUnfilterMatchesThePlainRoutineRowByRow) {
         for (std::int32_t pixels = 1; pixels <= 40; ++pixels) {
             const std::int32_t length = pixels * distance;
             const auto size = std::size_t(length) + 1;
-            const Bytes prior = AwkwardBytes(random, size);
+            const Bytes prior = AwkwardBytes(random, size + kUnfilterReadPast);
             for (std::uint8_t first = 0; first <= 5; ++first) {
                 for (std::uint8_t second = 0; second <= 5; ++second) {
-                    Bytes rows = AwkwardBytes(random, 2 * size);
+                    Bytes rows = AwkwardBytes(random, 2 * size + kUnfilterReadPast);
                     rows[0] = first;
                     rows[size] = second;
                     Bytes expected = rows;
@@ -92,7 +92,7 @@ TEST(Kernels, PairedUnfilterMatchesThePlainRoutineRowByRow) {
                     expected = Unfiltered(expected, prior.data(), length, distance);
                     Bytes next(rows.begin() + std::ptrdiff_t(size), rows.end());
                     next = Unfiltered(next, expected.data(), length, distance);
-                    expected.insert(expected.end(), next.begin(), next.end());
+                    expected.insert(expected.end(), next.begin(), next.end()); // the bytes past unchanged
                     SelectUnfilterPair(distance)(rows.data(), rows.data() + size, prior.data(), length,
                                                  distance);
                     ASSERT_EQ(rows, expected) << "distance " << distance << ", " << pixels
