@@ -231,9 +231,10 @@ __attribute__((target("avx2"))) void PairPixelsAvx2(u8* r1, u8* r2, const u8* p,
     }
 }
 
-// Sub as a running sum, 16 bytes per step: the step's B bytes of whole pixels are summed by shifted
-// adds, then the last pixel of the step before is added to each. Bytes from B on belong to the next
-// step and are stored back unchanged.
+// Sub as a running sum, 16 bytes read per step: the step's B bytes of whole pixels (four pixels of
+// 3 bytes, two of 6) are summed by shifted adds, then the last pixel of the step before is added to
+// each. Only those B bytes are stored, so that the next step's read finds no store half over it
+// (which would wait for the store to complete).
 template <int Shift, int B>
 inline __m128i RunningSum(__m128i v) {
     if constexpr (Shift >= B)
@@ -243,30 +244,33 @@ inline __m128i RunningSum(__m128i v) {
 }
 
 template <int D>
-struct TSubMasks {
-    static constexpr int B = 16 / D * D;
-    alignas(16) std::int8_t Carry[16]{}; // shuffle: the step's last pixel into each pixel of the step
-    alignas(16) std::int8_t Keep[16]{};  // the bytes from B on
-    constexpr TSubMasks() {
-        for (int j = 0; j < 16; ++j) {
-            Carry[j] = static_cast<std::int8_t>(j < B ? B - D + j % D : -128);
-            Keep[j] = static_cast<std::int8_t>(j < B ? 0 : -1);
-        }
+struct TSubCarry {
+    static constexpr int B = D == 3 || D == 6 ? 12 : 16;
+    // Shuffle: the step's last pixel into each pixel of the step.
+    alignas(16) std::int8_t Order[16]{};
+    constexpr TSubCarry() {
+        for (int j = 0; j < 16; ++j)
+            Order[j] = static_cast<std::int8_t>(j < B ? B - D + j % D : -128);
     }
 };
 
 template <int D>
 __attribute__((target("avx2"))) void SubStepsAvx2(u8* r, std::int32_t length) {
-    static constexpr TSubMasks<D> masks;
-    constexpr int B = TSubMasks<D>::B;
-    const __m128i carryOrder = _mm_load_si128(reinterpret_cast<const __m128i*>(masks.Carry));
-    const __m128i keep = _mm_load_si128(reinterpret_cast<const __m128i*>(masks.Keep));
+    static constexpr TSubCarry<D> carry;
+    constexpr int B = TSubCarry<D>::B;
+    const __m128i carryOrder = _mm_load_si128(reinterpret_cast<const __m128i*>(carry.Order));
     __m128i last = _mm_setzero_si128(); // the previous step's last pixel, repeated
     std::int32_t i = 1;
     for (; i + 15 <= length; i += B) {
-        const __m128i raw = _mm_loadu_si128(reinterpret_cast<const __m128i*>(r + i));
-        const __m128i sum = _mm_add_epi8(RunningSum<D, B>(raw), last);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(r + i), _mm_blendv_epi8(sum, raw, keep));
+        const __m128i sum =
+            _mm_add_epi8(RunningSum<D, B>(_mm_loadu_si128(reinterpret_cast<const __m128i*>(r + i))), last);
+        if constexpr (B == 16) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(r + i), sum);
+        } else {
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(r + i), sum);
+            const auto high = static_cast<std::uint32_t>(_mm_extract_epi32(sum, 2));
+            std::memcpy(r + i + 8, &high, 4);
+        }
         last = _mm_shuffle_epi8(sum, carryOrder);
     }
     for (i = i > D ? i : D + 1; i <= length; ++i) // the rest byte by byte
