@@ -61,13 +61,19 @@ private:
 };
 
 // Whether code lengths make a complete prefix code: neither over-subscribed nor incomplete nor empty.
+// Lengths are counted in four tallies, one for every fourth: a run of equal lengths (the rule in a
+// block header) would otherwise make each count wait for the one before.
 bool CompleteCode(const u8* lengths, unsigned count) {
-    unsigned counts[16] = {};
-    for (unsigned i = 0; i < count; ++i)
-        ++counts[lengths[i]];
+    unsigned counts[4][16] = {};
+    unsigned i = 0;
+    for (; i + 4 <= count; i += 4)
+        for (unsigned k = 0; k < 4; ++k)
+            ++counts[k][lengths[i + k]];
+    for (; i < count; ++i)
+        ++counts[0][lengths[i]];
     int left = 1;
     for (unsigned length = 1; length <= 15; ++length) {
-        left = 2 * left - int(counts[length]);
+        left = 2 * left - int(counts[0][length] + counts[1][length] + counts[2][length] + counts[3][length]);
         if (left < 0) return false;
     }
     return left == 0;
