@@ -182,9 +182,10 @@ __attribute__((target("avx2"))) void StoreRgb16Avx2(const u8* src, u8* pixels, u
 // Every other column of a row (the Adam7 passes of step 2), eight pixels per step: the pixels'
 // blue, green and red shuffled into the 48 bytes of sixteen columns, their alphas into sixteen
 // alpha bytes, each merged with the columns between them, which belong to other passes. A step
-// reads and writes one column past its last pixel, so the last pixels go through the plain loop.
-__attribute__((target("avx2"))) void StoreRgba8Step2Avx2(const u8* src, u8* pixels, u8* alpha,
-                                                         std::int32_t count) {
+// reads and writes one column past its last pixel, so the last pixels are left to the plain loop:
+// the result is the count of pixels stored.
+__attribute__((target("avx2"))) std::int32_t StoreRgba8Step2Avx2(const u8* src, u8* pixels, u8* alpha,
+                                                                 std::int32_t count) {
     constexpr char z = -128; // the shuffle's zero: bytes the blend leaves to the row
     // Bytes 0-31 of the columns: pixels 0-2 in the low lane, 3-5 in the high one (after the
     // permutation below), and bytes 32-47 from pixels 4-7 as loaded.
@@ -216,20 +217,13 @@ __attribute__((target("avx2"))) void StoreRgba8Step2Avx2(const u8* src, u8* pixe
         const __m128i rowAlpha = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(a), _mm_blendv_epi8(rowAlpha, even, alphaMine));
     }
-    for (; k < count; ++k) {
-        const u8* s = src + 4 * k;
-        u8* d = pixels + 6 * k;
-        d[0] = s[2];
-        d[1] = s[1];
-        d[2] = s[0];
-        alpha[2 * k] = s[3];
-    }
+    return k;
 }
 
 // Every fourth column (the Adam7 passes of step 4), four pixels per step into the 48 bytes of
 // sixteen columns and their sixteen alpha bytes, merged like the step-2 routine's.
-__attribute__((target("avx2"))) void StoreRgba8Step4Avx2(const u8* src, u8* pixels, u8* alpha,
-                                                         std::int32_t count) {
+__attribute__((target("avx2"))) std::int32_t StoreRgba8Step4Avx2(const u8* src, u8* pixels, u8* alpha,
+                                                                 std::int32_t count) {
     constexpr char z = -128;
     // Bytes 0-31 of the columns (pixels 0 and 1, then 2) and bytes 32-47 (pixel 3).
     const __m256i orderLow = _mm256_setr_epi8(2, 1, 0, z, z, z, z, z, z, z, z, z, 6, 5, 4, z, //
@@ -255,14 +249,7 @@ __attribute__((target("avx2"))) void StoreRgba8Step4Avx2(const u8* src, u8* pixe
         _mm_storeu_si128(reinterpret_cast<__m128i*>(a),
                          _mm_blendv_epi8(rowAlpha, _mm_shuffle_epi8(v, alphaOrder), alphaMine));
     }
-    for (; k < count; ++k) {
-        const u8* s = src + 4 * k;
-        u8* d = pixels + 12 * k;
-        d[0] = s[2];
-        d[1] = s[1];
-        d[2] = s[0];
-        alpha[4 * k] = s[3];
-    }
+    return k;
 }
 
 // The vector routines serve every row whose pixels are contiguous: sequential rows and the
@@ -280,9 +267,12 @@ template <int Channels, bool Step1>
 void StoreColour8Avx2(const TRowStoreArgs& args, const u8* src, u8* pixels, u8* low, u8* alpha,
                       std::int32_t start, std::int32_t step, std::int32_t count) {
     if constexpr (!Step1 && Channels == 4)
-        if (step == 2 || step == 4)
-            return (step == 2 ? StoreRgba8Step2Avx2 : StoreRgba8Step4Avx2)(src, pixels + 3 * start,
-                                                                           alpha + start, count);
+        if (step == 2 || step == 4) {
+            const std::int32_t done = (step == 2 ? StoreRgba8Step2Avx2 : StoreRgba8Step4Avx2)(
+                src, pixels + 3 * start, alpha + start, count);
+            return StoreColour8<Channels, false, false>(args, src + 4 * done, pixels, low, alpha,
+                                                        start + done * step, step, count - done);
+        }
     if (!Step1 && step != 1)
         return StoreColour8<Channels, false, false>(args, src, pixels, low, alpha, start, step, count);
     const std::int32_t first = Step1 ? 0 : start;
