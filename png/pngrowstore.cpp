@@ -179,6 +179,19 @@ __attribute__((target("avx2"))) void StoreRgb16Avx2(const u8* src, u8* pixels, u
     }
 }
 
+// Merges the colour bytes of sixteen columns (48 bytes: low and high) and their alpha bytes into a
+// row where the masks are set; the other bytes keep the row's values.
+__attribute__((target("avx2"))) inline void MergeSixteenColumns(u8* d, u8* a, __m256i low, __m256i lowMask,
+                                                                __m128i high, __m128i highMask,
+                                                                __m128i alphas, __m128i alphaMask) {
+    const __m256i row = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(d), _mm256_blendv_epi8(row, low, lowMask));
+    const __m128i rowHigh = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + 32));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 32), _mm_blendv_epi8(rowHigh, high, highMask));
+    const __m128i rowAlpha = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(a), _mm_blendv_epi8(rowAlpha, alphas, alphaMask));
+}
+
 // Every other column of a row (the Adam7 passes of step 2), eight pixels per step: the pixels'
 // blue, green and red shuffled into the 48 bytes of sixteen columns, their alphas into sixteen
 // alpha bytes, each merged with the columns between them, which belong to other passes. A step
@@ -203,25 +216,18 @@ __attribute__((target("avx2"))) std::int32_t StoreRgba8Step2Avx2(const u8* src, 
     std::int32_t k = 0;
     for (; k + 9 <= count; k += 8) {
         const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + 4 * k));
-        u8* d = pixels + 6 * k;
-        u8* a = alpha + 2 * k;
-        const __m256i low = _mm256_shuffle_epi8(_mm256_permutevar8x32_epi32(v, spread), orderLow);
-        const __m256i row = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(d), _mm256_blendv_epi8(row, low, mineLow));
-        const __m128i high = _mm_shuffle_epi8(_mm256_extracti128_si256(v, 1), orderHigh);
-        const __m128i rowHigh = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + 32));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 32), _mm_blendv_epi8(rowHigh, high, mineHigh));
         const __m256i alphas = _mm256_shuffle_epi8(v, alphaOrder);
-        const __m128i even =
-            _mm_or_si128(_mm256_castsi256_si128(alphas), _mm256_extracti128_si256(alphas, 1));
-        const __m128i rowAlpha = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(a), _mm_blendv_epi8(rowAlpha, even, alphaMine));
+        MergeSixteenColumns(pixels + 6 * k, alpha + 2 * k,
+                            _mm256_shuffle_epi8(_mm256_permutevar8x32_epi32(v, spread), orderLow), mineLow,
+                            _mm_shuffle_epi8(_mm256_extracti128_si256(v, 1), orderHigh), mineHigh,
+                            _mm_or_si128(_mm256_castsi256_si128(alphas), _mm256_extracti128_si256(alphas, 1)),
+                            alphaMine);
     }
     return k;
 }
 
 // Every fourth column (the Adam7 passes of step 4), four pixels per step into the 48 bytes of
-// sixteen columns and their sixteen alpha bytes, merged like the step-2 routine's.
+// sixteen columns and their sixteen alpha bytes.
 __attribute__((target("avx2"))) std::int32_t StoreRgba8Step4Avx2(const u8* src, u8* pixels, u8* alpha,
                                                                  std::int32_t count) {
     constexpr char z = -128;
@@ -237,17 +243,9 @@ __attribute__((target("avx2"))) std::int32_t StoreRgba8Step4Avx2(const u8* src, 
     std::int32_t k = 0;
     for (; k + 5 <= count; k += 4) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 4 * k));
-        u8* d = pixels + 12 * k;
-        u8* a = alpha + 4 * k;
-        const __m256i low = _mm256_shuffle_epi8(_mm256_broadcastsi128_si256(v), orderLow);
-        const __m256i row = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(d), _mm256_blendv_epi8(row, low, mineLow));
-        const __m128i rowHigh = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + 32));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 32),
-                         _mm_blendv_epi8(rowHigh, _mm_shuffle_epi8(v, orderHigh), mineHigh));
-        const __m128i rowAlpha = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(a),
-                         _mm_blendv_epi8(rowAlpha, _mm_shuffle_epi8(v, alphaOrder), alphaMine));
+        MergeSixteenColumns(
+            pixels + 12 * k, alpha + 4 * k, _mm256_shuffle_epi8(_mm256_broadcastsi128_si256(v), orderLow),
+            mineLow, _mm_shuffle_epi8(v, orderHigh), mineHigh, _mm_shuffle_epi8(v, alphaOrder), alphaMine);
     }
     return k;
 }
