@@ -231,6 +231,75 @@ __attribute__((target("avx2"))) void PairPixelsAvx2(u8* r1, u8* r2, const u8* p,
     }
 }
 
+// A 4 x 4 matrix of dwords, one row per register, transposed.
+__attribute__((target("avx2"))) inline void Transpose4x4(__m128i (&v)[4]) {
+    const __m128i a = _mm_unpacklo_epi32(v[0], v[1]), b = _mm_unpackhi_epi32(v[0], v[1]);
+    const __m128i c = _mm_unpacklo_epi32(v[2], v[3]), d = _mm_unpackhi_epi32(v[2], v[3]);
+    v[0] = _mm_unpacklo_epi64(a, c);
+    v[1] = _mm_unpackhi_epi64(a, c);
+    v[2] = _mm_unpacklo_epi64(b, d);
+    v[3] = _mm_unpackhi_epi64(b, d);
+}
+// Average rows from byte from to byte to (1-based, the filter type at 0), in place.
+template <int D>
+void AverageBytes(u8* r, const u8* p, std::int32_t from, std::int32_t to) {
+    for (std::int32_t i = from; i < to; ++i)
+        r[i] = static_cast<u8>(r[i] + ((i > D ? r[i - D] : 0) + p[i]) / 2);
+}
+
+// Four successive Average rows of 4-byte pixels as a skewed wavefront: row k runs k pixels behind
+// row k - 1, so one register holds a pixel of each row and every pixel's neighbours above and to the
+// left are in the register of the step before. The rows are loaded and stored 16 bytes at a time and
+// transposed into those steps. The sums are kept complemented: with ~a and ~b, pavgb gives
+// ~((a + b) / 2), and ~result = that - filtered byte, so a step is three instructions on the chain.
+__attribute__((target("avx2"))) void AverageQuadAvx2(u8* r0, std::ptrdiff_t pitch, const u8* p,
+                                                     std::int32_t length) {
+    u8* const rows[4] = {r0, r0 + pitch, r0 + 2 * pitch, r0 + 3 * pitch};
+    const std::int32_t pixels = length / 4;
+    if (length % 4 != 0 || pixels < 7) { // too short for the wavefront to start
+        for (int k = 0; k < 4; ++k)
+            AverageBytes<4>(rows[k], k == 0 ? p : rows[k - 1], 1, length + 1);
+        return;
+    }
+    // Ramp up: row k's first 3 - k pixels, so that step s = 3 finds row k at pixel 3 - k.
+    for (int k = 0; k < 3; ++k)
+        AverageBytes<4>(rows[k], k == 0 ? p : rows[k - 1], 1, 1 + 4 * (3 - k));
+    const auto pixel = [](const u8* at) {
+        std::int32_t v;
+        std::memcpy(&v, at, 4);
+        return v;
+    };
+    const __m128i ones = _mm_set1_epi8(-1);
+    // Complemented: each row's last finished pixel; row 3 has none yet (zero, complemented).
+    __m128i last =
+        _mm_xor_si128(_mm_setr_epi32(pixel(rows[0] + 9), pixel(rows[1] + 5), pixel(rows[2] + 1), 0), ones);
+    std::int32_t s = 3; // row k is at pixel s - k
+    for (; s + 4 <= pixels; s += 4) {
+        __m128i v[4];
+        for (int k = 0; k < 4; ++k)
+            v[k] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rows[k] + 1 + 4 * (s - k)));
+        Transpose4x4(v);
+        const __m128i up =
+            _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 1 + 4 * s)), ones);
+        // Step t takes row 0's pixel above from the top dword, the other rows' from the row before.
+        last = _mm_sub_epi8(_mm_avg_epu8(last, _mm_alignr_epi8(last, _mm_slli_si128(up, 12), 12)), v[0]);
+        v[0] = last;
+        last = _mm_sub_epi8(_mm_avg_epu8(last, _mm_alignr_epi8(last, _mm_slli_si128(up, 8), 12)), v[1]);
+        v[1] = last;
+        last = _mm_sub_epi8(_mm_avg_epu8(last, _mm_alignr_epi8(last, _mm_slli_si128(up, 4), 12)), v[2]);
+        v[2] = last;
+        last = _mm_sub_epi8(_mm_avg_epu8(last, _mm_alignr_epi8(last, up, 12)), v[3]);
+        v[3] = last;
+        Transpose4x4(v);
+        for (int k = 0; k < 4; ++k)
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(rows[k] + 1 + 4 * (s - k)),
+                             _mm_xor_si128(v[k], ones));
+    }
+    // Ramp down: each row from where the wavefront left it, the row above now complete.
+    for (int k = 0; k < 4; ++k)
+        AverageBytes<4>(rows[k], k == 0 ? p : rows[k - 1], 1 + 4 * (s - k), length + 1);
+}
+
 // Sub as a running sum, 16 bytes read per step: the step's B bytes of whole pixels (four pixels of
 // 3 bytes, two of 6) are summed by shifted adds, then the last pixel of the step before is added to
 // each. Only those B bytes are stored, so that the next step's read finds no store half over it
@@ -368,6 +437,13 @@ TUnfilterPairRoutine SelectUnfilterPair(std::int32_t distance) {
         default: break;
         }
     }
+#endif
+    return nullptr;
+}
+
+TUnfilterAverageQuad SelectAverageQuad([[maybe_unused]] std::int32_t distance) {
+#if defined(__SSE2__)
+    if (ActiveSimdLevel() >= TSimdLevel::AVX2 && distance == 4) return &AverageQuadAvx2;
 #endif
     return nullptr;
 }
