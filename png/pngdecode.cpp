@@ -78,7 +78,7 @@ private:
     std::int32_t FilterDistance = 0;
     TUnfilterRoutine Unfilter = nullptr;
     TUnfilterPairRoutine UnfilterPair = nullptr; // null: rows one at a time
-    TUnfilterAverageQuad AverageQuad = nullptr;  // null: Average rows in pairs at most
+    TUnfilterQuadRoutine UnfilterQuad = nullptr; // null: in pairs at most
     // The previous row, then room for BatchRows rows that are inflated in one call, each of
     // RowLength + 1 bytes (the filter type first).
     std::unique_ptr<std::uint8_t[]> Rows;
@@ -103,7 +103,7 @@ void TIdatReader::Run(const TChunkTypeCode& typeCode, std::int32_t length) {
     FilterDistance = geometry.FilterDistance;
     Unfilter = SelectUnfilter(FilterDistance);
     UnfilterPair = SelectUnfilterPair(FilterDistance);
-    AverageQuad = SelectAverageQuad(FilterDistance);
+    UnfilterQuad = SelectUnfilterQuad(FilterDistance);
 
     int started = Z_OK;
     Inflater = MakeImageInflater(Engine, started);
@@ -289,16 +289,16 @@ void TIdatReader::DecodeRows(TRowStoreRoutine store, const TPass& pass, std::int
             // Two rows together where the routine allows it and the first is of a filter that
             // runs from pixel to pixel; any other first row goes alone, so that its follower can
             // pair with the row after it.
-            // Four Average rows in a row go together where a routine for them exists.
-            const bool quad = AverageQuad != nullptr && j + 3 < ready && row[0] == pfAverage &&
-                              row[pitch] == pfAverage && row[2 * pitch] == pfAverage &&
-                              row[3 * pitch] == pfAverage;
+            // Four such rows go together where a routine for them exists.
+            const bool quad = UnfilterQuad != nullptr && j + 3 < ready && IsChainedFilter(row[0]) &&
+                              IsChainedFilter(row[pitch]) && IsChainedFilter(row[2 * pitch]) &&
+                              IsChainedFilter(row[3 * pitch]);
             const std::int32_t together =
                 quad                                                                  ? 4
                 : UnfilterPair != nullptr && j + 1 < ready && IsChainedFilter(row[0]) ? 2
                                                                                       : 1;
             if (quad)
-                AverageQuad(row, pitch, above, RowLength);
+                UnfilterQuad(row, pitch, above, RowLength);
             else if (together == 2)
                 UnfilterPair(row, row + pitch, above, RowLength, FilterDistance);
             else

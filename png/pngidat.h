@@ -37,11 +37,12 @@ TUnfilterRoutine SelectUnfilter(std::int32_t distance);
 using TUnfilterPairRoutine = void (*)(std::uint8_t* first, std::uint8_t* second, const std::uint8_t* prior,
                                       std::int32_t length, std::int32_t distance);
 TUnfilterPairRoutine SelectUnfilterPair(std::int32_t distance);
-// Undoes the filters of four successive Average rows, pitch bytes apart, the first following prior
-// (no reading past them). Null when the level offers no such routine for the distance.
-using TUnfilterAverageQuad = void (*)(std::uint8_t* first, std::ptrdiff_t pitch, const std::uint8_t* prior,
+// Undoes the filters of four successive rows, each of Average or Paeth, pitch bytes apart, the first
+// following prior (no reading past them). Null when the level offers no such routine for the
+// distance.
+using TUnfilterQuadRoutine = void (*)(std::uint8_t* first, std::ptrdiff_t pitch, const std::uint8_t* prior,
                                       std::int32_t length);
-TUnfilterAverageQuad SelectAverageQuad(std::int32_t distance);
+TUnfilterQuadRoutine SelectUnfilterQuad(std::int32_t distance);
 // Whether a row's filter type makes each pixel wait for its left neighbour (Average, Paeth): the
 // rows that gain from being unfiltered in pairs.
 inline bool IsChainedFilter(std::uint8_t type) {

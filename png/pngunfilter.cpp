@@ -190,13 +190,16 @@ struct TAverageStep {
 
 struct TPaethStep {
     __attribute__((target("avx2"))) static __m128i Run(__m128i raw, __m128i a, __m128i b, __m128i c) {
+        return _mm_add_epi8(raw, Predictor(a, b, c));
+    }
+    __attribute__((target("avx2"))) static __m128i Predictor(__m128i a, __m128i b, __m128i c) {
         const __m128i d = _mm_sub_epi16(b, c);
         const __m128i pa = _mm_abs_epi16(d);
         const __m128i x = _mm_sub_epi16(a, c);
         const __m128i pb = _mm_abs_epi16(x);
         const __m128i pc = _mm_abs_epi16(_mm_add_epi16(x, d));
         const __m128i bc = _mm_blendv_epi8(b, c, _mm_cmpgt_epi16(pb, pc));
-        return _mm_add_epi8(raw, _mm_blendv_epi8(a, bc, _mm_cmpgt_epi16(pa, _mm_min_epi16(pb, pc))));
+        return _mm_blendv_epi8(a, bc, _mm_cmpgt_epi16(pa, _mm_min_epi16(pb, pc)));
     }
 };
 
@@ -240,64 +243,120 @@ __attribute__((target("avx2"))) inline void Transpose4x4(__m128i (&v)[4]) {
     v[2] = _mm_unpacklo_epi64(b, d);
     v[3] = _mm_unpackhi_epi64(b, d);
 }
-// Average rows from byte from to byte to (1-based, the filter type at 0), in place.
-template <int D>
-void AverageBytes(u8* r, const u8* p, std::int32_t from, std::int32_t to) {
-    for (std::int32_t i = from; i < to; ++i)
-        r[i] = static_cast<u8>(r[i] + ((i > D ? r[i - D] : 0) + p[i]) / 2);
+// A row of Average or Paeth and 4-byte pixels from byte from to byte to (1-based, the filter type at
+// 0), in place, plainly: the start and end of the four-row wavefronts below.
+void ChainedBytes(u8* r, const u8* p, std::int32_t from, std::int32_t to) {
+    for (std::int32_t i = from; i < to; ++i) {
+        const int a = i > 4 ? r[i - 4] : 0;
+        r[i] = static_cast<u8>(
+            r[i] + (r[0] == pfAverage ? (a + p[i]) / 2 : PaethPredictor(a, p[i], i > 4 ? p[i - 4] : 0)));
+    }
 }
 
-// Four successive Average rows of 4-byte pixels as a skewed wavefront: row k runs k pixels behind
-// row k - 1, so one register holds a pixel of each row and every pixel's neighbours above and to the
-// left are in the register of the step before. The rows are loaded and stored 16 bytes at a time and
-// transposed into those steps. The sums are kept complemented: with ~a and ~b, pavgb gives
-// ~((a + b) / 2), and ~result = that - filtered byte, so a step is three instructions on the chain.
-__attribute__((target("avx2"))) void AverageQuadAvx2(u8* r0, std::ptrdiff_t pitch, const u8* p,
-                                                     std::int32_t length) {
+// Four successive rows of Average or Paeth and 4-byte pixels as a skewed wavefront: row k runs k
+// pixels behind row k - 1, so a step holds a pixel of each row, and each pixel's neighbours above
+// and to the left come from the step before. The rows are loaded and stored 16 bytes at a time and
+// transposed into four steps (a dword per row). The front starts once row k is at pixel 3 - k;
+// Front holds its registers and runs the steps.
+template <class Front>
+__attribute__((target("avx2"))) void QuadRowsAvx2(u8* r0, std::ptrdiff_t pitch, const u8* p,
+                                                  std::int32_t length) {
     u8* const rows[4] = {r0, r0 + pitch, r0 + 2 * pitch, r0 + 3 * pitch};
     const std::int32_t pixels = length / 4;
-    if (length % 4 != 0 || pixels < 7) { // too short for the wavefront to start
+    if (length % 4 != 0 || pixels < 7) { // too short for the front to start
         for (int k = 0; k < 4; ++k)
-            AverageBytes<4>(rows[k], k == 0 ? p : rows[k - 1], 1, length + 1);
+            ChainedBytes(rows[k], k == 0 ? p : rows[k - 1], 1, length + 1);
         return;
     }
-    // Ramp up: row k's first 3 - k pixels, so that step s = 3 finds row k at pixel 3 - k.
     for (int k = 0; k < 3; ++k)
-        AverageBytes<4>(rows[k], k == 0 ? p : rows[k - 1], 1, 1 + 4 * (3 - k));
-    const auto pixel = [](const u8* at) {
-        std::int32_t v;
-        std::memcpy(&v, at, 4);
-        return v;
-    };
-    const __m128i ones = _mm_set1_epi8(-1);
-    // Complemented: each row's last finished pixel; row 3 has none yet (zero, complemented).
-    __m128i last =
-        _mm_xor_si128(_mm_setr_epi32(pixel(rows[0] + 9), pixel(rows[1] + 5), pixel(rows[2] + 1), 0), ones);
+        ChainedBytes(rows[k], k == 0 ? p : rows[k - 1], 1, 1 + 4 * (3 - k));
+    Front front(rows, p);
     std::int32_t s = 3; // row k is at pixel s - k
     for (; s + 4 <= pixels; s += 4) {
         __m128i v[4];
         for (int k = 0; k < 4; ++k)
             v[k] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rows[k] + 1 + 4 * (s - k)));
         Transpose4x4(v);
-        const __m128i up =
-            _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 1 + 4 * s)), ones);
-        // Step t takes row 0's pixel above from the top dword, the other rows' from the row before.
-        last = _mm_sub_epi8(_mm_avg_epu8(last, _mm_alignr_epi8(last, _mm_slli_si128(up, 12), 12)), v[0]);
-        v[0] = last;
-        last = _mm_sub_epi8(_mm_avg_epu8(last, _mm_alignr_epi8(last, _mm_slli_si128(up, 8), 12)), v[1]);
-        v[1] = last;
-        last = _mm_sub_epi8(_mm_avg_epu8(last, _mm_alignr_epi8(last, _mm_slli_si128(up, 4), 12)), v[2]);
-        v[2] = last;
-        last = _mm_sub_epi8(_mm_avg_epu8(last, _mm_alignr_epi8(last, up, 12)), v[3]);
-        v[3] = last;
+        front.Steps(v, _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 1 + 4 * s)));
         Transpose4x4(v);
         for (int k = 0; k < 4; ++k)
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(rows[k] + 1 + 4 * (s - k)),
-                             _mm_xor_si128(v[k], ones));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(rows[k] + 1 + 4 * (s - k)), v[k]);
     }
-    // Ramp down: each row from where the wavefront left it, the row above now complete.
+    // Each row from where the front left it, the row above now complete.
     for (int k = 0; k < 4; ++k)
-        AverageBytes<4>(rows[k], k == 0 ? p : rows[k - 1], 1 + 4 * (s - k), length + 1);
+        ChainedBytes(rows[k], k == 0 ? p : rows[k - 1], 1 + 4 * (s - k), length + 1);
+}
+
+inline std::int32_t PixelAt(const u8* at) {
+    std::int32_t v;
+    std::memcpy(&v, at, 4);
+    return v;
+}
+
+// Average in bytes, the sums kept complemented: from ~a and ~b, pavgb gives ~((a + b) / 2), and
+// ~result = that - filtered byte, so a step is three instructions on the chain.
+struct TAverageFront {
+    __m128i Ones, Last; // Last: each row's last finished pixel (row 3 has none: zero), complemented
+
+    __attribute__((target("avx2"))) TAverageFront(u8* const (&rows)[4], const u8*)
+        : Ones(_mm_set1_epi8(-1)),
+          Last(_mm_xor_si128(
+              _mm_setr_epi32(PixelAt(rows[0] + 9), PixelAt(rows[1] + 5), PixelAt(rows[2] + 1), 0), Ones)) {}
+
+    // v: the filtered bytes of four steps, made the unfiltered ones; above: row 0's pixels above.
+    __attribute__((target("avx2"))) void Steps(__m128i (&v)[4], __m128i above) {
+        const __m128i up = _mm_xor_si128(above, Ones);
+        // Row 0's pixel above comes from the top dword, the other rows' from the row before.
+        const __m128i tops[4] = {_mm_slli_si128(up, 12), _mm_slli_si128(up, 8), _mm_slli_si128(up, 4), up};
+        for (int t = 0; t < 4; ++t) {
+            Last = _mm_sub_epi8(_mm_avg_epu8(Last, _mm_alignr_epi8(Last, tops[t], 12)), v[t]);
+            v[t] = _mm_xor_si128(Last, Ones);
+        }
+    }
+};
+
+// Paeth and Average in 16-bit lanes, rows 0 and 1 in one register and rows 2 and 3 in another; the
+// pixel above and to the left is the step before's pixel above. Each row's lanes take Paeth's
+// predictor or the average by the row's filter type.
+struct TChainedFront {
+    __m128i Zero, AverageA, AverageB, LastA, LastB, AboveA, AboveB;
+
+    __attribute__((target("avx2"))) TChainedFront(u8* const (&rows)[4], const u8* p)
+        : Zero(_mm_setzero_si128()),
+          AverageA(_mm_set_epi64x(rows[1][0] == pfAverage ? -1 : 0, rows[0][0] == pfAverage ? -1 : 0)),
+          AverageB(_mm_set_epi64x(rows[3][0] == pfAverage ? -1 : 0, rows[2][0] == pfAverage ? -1 : 0)),
+          LastA(_mm_cvtepu8_epi16(_mm_setr_epi32(PixelAt(rows[0] + 9), PixelAt(rows[1] + 5), 0, 0))),
+          LastB(_mm_cvtepu8_epi16(_mm_setr_epi32(PixelAt(rows[2] + 1), 0, 0, 0))),
+          AboveA(_mm_cvtepu8_epi16(_mm_setr_epi32(PixelAt(p + 9), PixelAt(rows[0] + 5), 0, 0))),
+          AboveB(_mm_cvtepu8_epi16(_mm_setr_epi32(PixelAt(rows[1] + 1), 0, 0, 0))) {}
+
+    __attribute__((target("avx2"))) static __m128i Step(__m128i raw, __m128i a, __m128i b, __m128i c,
+                                                        __m128i average) {
+        const __m128i mean = _mm_srli_epi16(_mm_add_epi16(a, b), 1);
+        return _mm_add_epi8(raw, _mm_blendv_epi8(TPaethStep::Predictor(a, b, c), mean, average));
+    }
+
+    __attribute__((target("avx2"))) void Steps(__m128i (&v)[4], __m128i above) {
+        const __m128i upFirst = _mm_cvtepu8_epi16(above), upSecond = _mm_unpackhi_epi8(above, Zero);
+        const __m128i tops[4] = {_mm_slli_si128(upFirst, 8), upFirst, _mm_slli_si128(upSecond, 8), upSecond};
+        for (int t = 0; t < 4; ++t) {
+            const __m128i b = _mm_alignr_epi8(LastA, tops[t], 8), d = _mm_alignr_epi8(LastB, LastA, 8);
+            LastA = Step(_mm_cvtepu8_epi16(v[t]), LastA, b, AboveA, AverageA);
+            LastB = Step(_mm_unpackhi_epi8(v[t], Zero), LastB, d, AboveB, AverageB);
+            AboveA = b;
+            AboveB = d;
+            v[t] = _mm_packus_epi16(LastA, LastB);
+        }
+    }
+};
+
+// Four rows all of Average go the faster way in bytes.
+__attribute__((target("avx2"))) void UnfilterQuadAvx2(u8* r0, std::ptrdiff_t pitch, const u8* p,
+                                                      std::int32_t length) {
+    if (r0[0] == pfAverage && r0[pitch] == pfAverage && r0[2 * pitch] == pfAverage &&
+        r0[3 * pitch] == pfAverage)
+        return QuadRowsAvx2<TAverageFront>(r0, pitch, p, length);
+    QuadRowsAvx2<TChainedFront>(r0, pitch, p, length);
 }
 
 // Sub as a running sum, 16 bytes read per step: the step's B bytes of whole pixels (four pixels of
@@ -441,9 +500,9 @@ TUnfilterPairRoutine SelectUnfilterPair(std::int32_t distance) {
     return nullptr;
 }
 
-TUnfilterAverageQuad SelectAverageQuad([[maybe_unused]] std::int32_t distance) {
+TUnfilterQuadRoutine SelectUnfilterQuad([[maybe_unused]] std::int32_t distance) {
 #if defined(__SSE2__)
-    if (ActiveSimdLevel() >= TSimdLevel::AVX2 && distance == 4) return &AverageQuadAvx2;
+    if (ActiveSimdLevel() >= TSimdLevel::AVX2 && distance == 4) return &UnfilterQuadAvx2;
 #endif
     return nullptr;
 }
