@@ -38,8 +38,8 @@ using TUnfilterPairRoutine = void (*)(std::uint8_t* first, std::uint8_t* second,
                                       std::int32_t length, std::int32_t distance);
 TUnfilterPairRoutine SelectUnfilterPair(std::int32_t distance);
 // Undoes the filters of four successive rows, each of Average or Paeth, pitch bytes apart, the first
-// following prior (no reading past them). Null when the level offers no such routine for the
-// distance.
+// following prior (the same allowance for reading past them). Null when the level offers no such
+// routine for the distance.
 using TUnfilterQuadRoutine = void (*)(std::uint8_t* first, std::ptrdiff_t pitch, const std::uint8_t* prior,
                                       std::int32_t length);
 TUnfilterQuadRoutine SelectUnfilterQuad(std::int32_t distance);

@@ -243,48 +243,36 @@ __attribute__((target("avx2"))) inline void Transpose4x4(__m128i (&v)[4]) {
     v[2] = _mm_unpacklo_epi64(b, d);
     v[3] = _mm_unpackhi_epi64(b, d);
 }
-// A row of Average or Paeth and 4-byte pixels from byte from to byte to (1-based, the filter type at
-// 0), in place, plainly: the start and end of the four-row wavefronts below.
+// A row of Average or Paeth and D-byte pixels from byte from to byte to (1-based, the filter type
+// at 0), in place, plainly: the start and end of the four-row wavefronts below.
+template <int D>
 void ChainedBytes(u8* r, const u8* p, std::int32_t from, std::int32_t to) {
     for (std::int32_t i = from; i < to; ++i) {
-        const int a = i > 4 ? r[i - 4] : 0;
+        const int a = i > D ? r[i - D] : 0;
         r[i] = static_cast<u8>(
-            r[i] + (r[0] == pfAverage ? (a + p[i]) / 2 : PaethPredictor(a, p[i], i > 4 ? p[i - 4] : 0)));
+            r[i] + (r[0] == pfAverage ? (a + p[i]) / 2 : PaethPredictor(a, p[i], i > D ? p[i - D] : 0)));
     }
 }
 
-// Four successive rows of Average or Paeth and 4-byte pixels as a skewed wavefront: row k runs k
-// pixels behind row k - 1, so a step holds a pixel of each row, and each pixel's neighbours above
-// and to the left come from the step before. The rows are loaded and stored 16 bytes at a time and
-// transposed into four steps (a dword per row). The front starts once row k is at pixel 3 - k;
-// Front holds its registers and runs the steps.
-template <class Front>
-__attribute__((target("avx2"))) void QuadRowsAvx2(u8* r0, std::ptrdiff_t pitch, const u8* p,
-                                                  std::int32_t length) {
-    u8* const rows[4] = {r0, r0 + pitch, r0 + 2 * pitch, r0 + 3 * pitch};
-    const std::int32_t pixels = length / 4;
-    if (length % 4 != 0 || pixels < 7) { // too short for the front to start
-        for (int k = 0; k < 4; ++k)
-            ChainedBytes(rows[k], k == 0 ? p : rows[k - 1], 1, length + 1);
-        return;
+// Four pixels of D bytes each to four dwords (3-byte pixels get a fourth byte that nothing uses),
+// and back: the back way keeps the pixel bytes in the low 4 * D bytes.
+template <int D>
+__attribute__((target("avx2"))) inline __m128i ToDwords(__m128i v) {
+    if constexpr (D == 3)
+        return _mm_shuffle_epi8(v, _mm_setr_epi8(0, 1, 2, 2, 3, 4, 5, 5, 6, 7, 8, 8, 9, 10, 11, 11));
+    return v;
+}
+
+template <int D>
+__attribute__((target("avx2"))) inline void StoreFromDwords(u8* at, __m128i v) {
+    if constexpr (D == 3) {
+        v = _mm_shuffle_epi8(v, _mm_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(at), v);
+        const auto high = static_cast<std::uint32_t>(_mm_extract_epi32(v, 2));
+        std::memcpy(at + 8, &high, 4);
+    } else {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(at), v);
     }
-    for (int k = 0; k < 3; ++k)
-        ChainedBytes(rows[k], k == 0 ? p : rows[k - 1], 1, 1 + 4 * (3 - k));
-    Front front(rows, p);
-    std::int32_t s = 3; // row k is at pixel s - k
-    for (; s + 4 <= pixels; s += 4) {
-        __m128i v[4];
-        for (int k = 0; k < 4; ++k)
-            v[k] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rows[k] + 1 + 4 * (s - k)));
-        Transpose4x4(v);
-        front.Steps(v, _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 1 + 4 * s)));
-        Transpose4x4(v);
-        for (int k = 0; k < 4; ++k)
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(rows[k] + 1 + 4 * (s - k)), v[k]);
-    }
-    // Each row from where the front left it, the row above now complete.
-    for (int k = 0; k < 4; ++k)
-        ChainedBytes(rows[k], k == 0 ? p : rows[k - 1], 1 + 4 * (s - k), length + 1);
 }
 
 inline std::int32_t PixelAt(const u8* at) {
@@ -293,15 +281,52 @@ inline std::int32_t PixelAt(const u8* at) {
     return v;
 }
 
+// Four successive rows of Average or Paeth and D-byte pixels as a skewed wavefront: row k runs k
+// pixels behind row k - 1, so a step holds a pixel of each row, and each pixel's neighbours above
+// and to the left come from the step before. The rows are loaded and stored four pixels at a time
+// and transposed into four steps (a dword per row). The front starts once row k is at pixel 3 - k;
+// Front holds its registers and runs the steps. Loads of 3-byte pixels read 4 bytes past the last.
+template <int D, class Front>
+__attribute__((target("avx2"))) void QuadRowsAvx2(u8* r0, std::ptrdiff_t pitch, const u8* p,
+                                                  std::int32_t length) {
+    u8* const rows[4] = {r0, r0 + pitch, r0 + 2 * pitch, r0 + 3 * pitch};
+    const std::int32_t pixels = length / D;
+    if (length % D != 0 || pixels < 7) { // too short for the front to start
+        for (int k = 0; k < 4; ++k)
+            ChainedBytes<D>(rows[k], k == 0 ? p : rows[k - 1], 1, length + 1);
+        return;
+    }
+    for (int k = 0; k < 3; ++k)
+        ChainedBytes<D>(rows[k], k == 0 ? p : rows[k - 1], 1, 1 + D * (3 - k));
+    // Each row's last finished pixel and the pixels above them.
+    const __m128i last =
+        _mm_setr_epi32(PixelAt(rows[0] + 1 + 2 * D), PixelAt(rows[1] + 1 + D), PixelAt(rows[2] + 1), 0);
+    const __m128i above =
+        _mm_setr_epi32(PixelAt(p + 1 + 2 * D), PixelAt(rows[0] + 1 + D), PixelAt(rows[1] + 1), 0);
+    Front front(rows, last, above);
+    std::int32_t s = 3; // row k is at pixel s - k
+    for (; s + 4 <= pixels; s += 4) {
+        __m128i v[4];
+        for (int k = 0; k < 4; ++k)
+            v[k] = ToDwords<D>(_mm_loadu_si128(reinterpret_cast<const __m128i*>(rows[k] + 1 + D * (s - k))));
+        Transpose4x4(v);
+        front.Steps(v, ToDwords<D>(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 1 + D * s))));
+        Transpose4x4(v);
+        for (int k = 0; k < 4; ++k)
+            StoreFromDwords<D>(rows[k] + 1 + D * (s - k), v[k]);
+    }
+    // Each row from where the front left it, the row above now complete.
+    for (int k = 0; k < 4; ++k)
+        ChainedBytes<D>(rows[k], k == 0 ? p : rows[k - 1], 1 + D * (s - k), length + 1);
+}
+
 // Average in bytes, the sums kept complemented: from ~a and ~b, pavgb gives ~((a + b) / 2), and
 // ~result = that - filtered byte, so a step is three instructions on the chain.
 struct TAverageFront {
     __m128i Ones, Last; // Last: each row's last finished pixel (row 3 has none: zero), complemented
 
-    __attribute__((target("avx2"))) TAverageFront(u8* const (&rows)[4], const u8*)
-        : Ones(_mm_set1_epi8(-1)),
-          Last(_mm_xor_si128(
-              _mm_setr_epi32(PixelAt(rows[0] + 9), PixelAt(rows[1] + 5), PixelAt(rows[2] + 1), 0), Ones)) {}
+    __attribute__((target("avx2"))) TAverageFront(u8* const (&)[4], __m128i last, __m128i)
+        : Ones(_mm_set1_epi8(-1)), Last(_mm_xor_si128(last, Ones)) {}
 
     // v: the filtered bytes of four steps, made the unfiltered ones; above: row 0's pixels above.
     __attribute__((target("avx2"))) void Steps(__m128i (&v)[4], __m128i above) {
@@ -321,14 +346,12 @@ struct TAverageFront {
 struct TChainedFront {
     __m128i Zero, AverageA, AverageB, LastA, LastB, AboveA, AboveB;
 
-    __attribute__((target("avx2"))) TChainedFront(u8* const (&rows)[4], const u8* p)
+    __attribute__((target("avx2"))) TChainedFront(u8* const (&rows)[4], __m128i last, __m128i above)
         : Zero(_mm_setzero_si128()),
           AverageA(_mm_set_epi64x(rows[1][0] == pfAverage ? -1 : 0, rows[0][0] == pfAverage ? -1 : 0)),
           AverageB(_mm_set_epi64x(rows[3][0] == pfAverage ? -1 : 0, rows[2][0] == pfAverage ? -1 : 0)),
-          LastA(_mm_cvtepu8_epi16(_mm_setr_epi32(PixelAt(rows[0] + 9), PixelAt(rows[1] + 5), 0, 0))),
-          LastB(_mm_cvtepu8_epi16(_mm_setr_epi32(PixelAt(rows[2] + 1), 0, 0, 0))),
-          AboveA(_mm_cvtepu8_epi16(_mm_setr_epi32(PixelAt(p + 9), PixelAt(rows[0] + 5), 0, 0))),
-          AboveB(_mm_cvtepu8_epi16(_mm_setr_epi32(PixelAt(rows[1] + 1), 0, 0, 0))) {}
+          LastA(_mm_cvtepu8_epi16(last)), LastB(_mm_unpackhi_epi8(last, Zero)),
+          AboveA(_mm_cvtepu8_epi16(above)), AboveB(_mm_unpackhi_epi8(above, Zero)) {}
 
     __attribute__((target("avx2"))) static __m128i Step(__m128i raw, __m128i a, __m128i b, __m128i c,
                                                         __m128i average) {
@@ -351,12 +374,13 @@ struct TChainedFront {
 };
 
 // Four rows all of Average go the faster way in bytes.
+template <int D>
 __attribute__((target("avx2"))) void UnfilterQuadAvx2(u8* r0, std::ptrdiff_t pitch, const u8* p,
                                                       std::int32_t length) {
     if (r0[0] == pfAverage && r0[pitch] == pfAverage && r0[2 * pitch] == pfAverage &&
         r0[3 * pitch] == pfAverage)
-        return QuadRowsAvx2<TAverageFront>(r0, pitch, p, length);
-    QuadRowsAvx2<TChainedFront>(r0, pitch, p, length);
+        return QuadRowsAvx2<D, TAverageFront>(r0, pitch, p, length);
+    QuadRowsAvx2<D, TChainedFront>(r0, pitch, p, length);
 }
 
 // Sub as a running sum, 16 bytes read per step: the step's B bytes of whole pixels (four pixels of
@@ -502,7 +526,10 @@ TUnfilterPairRoutine SelectUnfilterPair(std::int32_t distance) {
 
 TUnfilterQuadRoutine SelectUnfilterQuad([[maybe_unused]] std::int32_t distance) {
 #if defined(__SSE2__)
-    if (ActiveSimdLevel() >= TSimdLevel::AVX2 && distance == 4) return &UnfilterQuadAvx2;
+    if (ActiveSimdLevel() >= TSimdLevel::AVX2) {
+        if (distance == 3) return &UnfilterQuadAvx2<3>;
+        if (distance == 4) return &UnfilterQuadAvx2<4>;
+    }
 #endif
     return nullptr;
 }

@@ -104,28 +104,31 @@ TEST(Kernels, PairedUnfilterMatchesThePlainRoutineRowByRow) {
 }
 
 // Four rows of Average and Paeth unfiltered together give what the definition gives row after row:
-// every mix of the two, the vector distance, 1 to 40 pixels, rows further apart than their length.
+// every mix of the two, the vector distances, 1 to 40 pixels, rows further apart than their length.
 TEST(Kernels, FourRowUnfilterMatchesTheDefinitionRowByRow) {
-    const TUnfilterQuadRoutine quad = SelectUnfilterQuad(4);
-    if (quad == nullptr) GTEST_SKIP() << "no four-row routine at this level";
     std::mt19937 random(7);
-    for (int mix = 0; mix < 16; ++mix) {
-        for (std::int32_t pixels = 1; pixels <= 40; ++pixels) {
-            const std::int32_t length = 4 * pixels;
-            const auto pitch = std::size_t(length) + 1 + std::size_t(pixels % 5);
-            const Bytes prior = AwkwardBytes(random, pitch);
-            Bytes rows = AwkwardBytes(random, 4 * pitch);
-            Bytes expected = rows;
-            const std::uint8_t* above = prior.data();
-            for (std::size_t k = 0; k < 4; ++k) {
-                rows[k * pitch] = expected[k * pitch] = mix >> k & 1 ? 4 : 3;
-                const auto row = expected.begin() + std::ptrdiff_t(k * pitch);
-                const Bytes done = Unfiltered(Bytes(row, row + length + 1), above, length, 4);
-                std::copy(done.begin(), done.end(), row);
-                above = expected.data() + k * pitch;
+    for (const std::int32_t distance : {3, 4}) {
+        const TUnfilterQuadRoutine quad = SelectUnfilterQuad(distance);
+        if (quad == nullptr) GTEST_SKIP() << "no four-row routine at this level";
+        for (int mix = 0; mix < 16; ++mix) {
+            for (std::int32_t pixels = 1; pixels <= 40; ++pixels) {
+                const std::int32_t length = distance * pixels;
+                const auto pitch = std::size_t(length) + 1 + std::size_t(pixels % 5);
+                const Bytes prior = AwkwardBytes(random, pitch + kUnfilterReadPast);
+                Bytes rows = AwkwardBytes(random, 4 * pitch + kUnfilterReadPast);
+                Bytes expected = rows;
+                const std::uint8_t* above = prior.data();
+                for (std::size_t k = 0; k < 4; ++k) {
+                    rows[k * pitch] = expected[k * pitch] = mix >> k & 1 ? 4 : 3;
+                    const auto row = expected.begin() + std::ptrdiff_t(k * pitch);
+                    const Bytes done = Unfiltered(Bytes(row, row + length + 1), above, length, distance);
+                    std::copy(done.begin(), done.end(), row);
+                    above = expected.data() + k * pitch;
+                }
+                quad(rows.data(), std::ptrdiff_t(pitch), prior.data(), length);
+                ASSERT_EQ(rows, expected)
+                    << "distance " << distance << ", filters " << mix << ", " << pixels << " pixels";
             }
-            quad(rows.data(), std::ptrdiff_t(pitch), prior.data(), length);
-            ASSERT_EQ(rows, expected) << "filters " << mix << ", " << pixels << " pixels";
         }
     }
 }
