@@ -243,6 +243,7 @@ __attribute__((target("avx2"))) inline void Transpose4x4(__m128i (&v)[4]) {
     v[2] = _mm_unpacklo_epi64(b, d);
     v[3] = _mm_unpackhi_epi64(b, d);
 }
+
 // A row of Average or Paeth and D-byte pixels from byte from to byte to (1-based, the filter type
 // at 0), in place, plainly: the start and end of the four-row wavefronts below.
 template <int D>
