@@ -286,10 +286,10 @@ void TIdatReader::DecodeRows(TRowStoreRoutine store, const TPass& pass, std::int
         const std::uint8_t* above = prior;
         for (std::int32_t j = 0; j < ready;) {
             std::uint8_t* row = batch + std::ptrdiff_t(j) * pitch;
-            // Two rows together where the routine allows it and the first is of a filter that
-            // runs from pixel to pixel; any other first row goes alone, so that its follower can
-            // pair with the row after it.
-            // Four such rows go together where a routine for them exists.
+            // Four rows of filters that run from pixel to pixel (Average, Paeth) go together where
+            // a routine for them exists; else two rows where the routine allows it and the first
+            // is of such a filter. Any other first row goes alone, so that its follower can pair
+            // with the row after it.
             const bool quad = UnfilterQuad != nullptr && j + 3 < ready && IsChainedFilter(row[0]) &&
                               IsChainedFilter(row[pitch]) && IsChainedFilter(row[2 * pitch]) &&
                               IsChainedFilter(row[3 * pitch]);
