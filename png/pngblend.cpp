@@ -168,56 +168,65 @@ __attribute__((target("avx2"))) inline __m256i BlendLanesAvx2(__m256i s16, __m25
     return _mm256_srli_epi16(_mm256_add_epi16(sum, full), 8);
 }
 
-// The unscaled blend eight pixels at a time: the steps of the four-pixel loop in 256-bit registers.
+// Eight blue-green-red pixels (24 bytes from p) as 32-bit pixels with 0 in the fourth bytes: one
+// byte shuffle per half, over the 16 bytes from p and the 16 bytes from p + 8.
+__attribute__((target("avx2"))) inline __m256i LoadEightColoursAvx2(const u8* p) {
+    const __m256i spread = _mm256_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1, //
+                                            4, 5, 6, -1, 7, 8, 9, -1, 10, 11, 12, -1, 13, 14, 15, -1);
+    return _mm256_shuffle_epi8(_mm256_set_m128i(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 8)),
+                                                _mm_loadu_si128(reinterpret_cast<const __m128i*>(p))),
+                               spread);
+}
+
+// Eight 32-bit source pixels (alpha in the fourth bytes) blended over eight target pixels, by one
+// multiply-add per channel: the source and target bytes, less 128 so that they are signed, paired
+// with a and 255 - a. The products' sum, s * a + d * (255 - a) - 128 * 255, fits 16 signed bits, and
+// adding back 128 * 255 + 255 gives the rule's sum in 16 unsigned bits. The fourth lanes pair with 0
+// and 255, which keeps the target's byte.
+__attribute__((target("avx2"))) inline __m256i WeighPairsAvx2(__m256i weights, __m256i values) {
+    const __m256i rounding = _mm256_set1_epi16(static_cast<short>(128 * 255 + 255));
+    return _mm256_srli_epi16(_mm256_add_epi16(_mm256_maddubs_epi16(weights, values), rounding), 8);
+}
+__attribute__((target("avx2"))) inline __m256i BlendEightAvx2(__m256i source, __m256i dst) {
+    const __m256i bias = _mm256_set1_epi8(-128);
+    const __m256i spreadAlpha = _mm256_setr_epi8(3, 3, 3, -1, 7, 7, 7, -1, 11, 11, 11, -1, 15, 15, 15, -1, //
+                                                 3, 3, 3, -1, 7, 7, 7, -1, 11, 11, 11, -1, 15, 15, 15, -1);
+    const __m256i a = _mm256_shuffle_epi8(source, spreadAlpha);
+    const __m256i rest = _mm256_xor_si256(a, _mm256_set1_epi8(-1));
+    const __m256i s = _mm256_xor_si256(source, bias), d = _mm256_xor_si256(dst, bias);
+    const __m256i low = WeighPairsAvx2(_mm256_unpacklo_epi8(a, rest), _mm256_unpacklo_epi8(s, d));
+    const __m256i high = WeighPairsAvx2(_mm256_unpackhi_epi8(a, rest), _mm256_unpackhi_epi8(s, d));
+    return _mm256_packus_epi16(low, high);
+}
+
+// The unscaled blend eight pixels at a time: groups that are all transparent are skipped, groups
+// that are all opaque copied, and the others made 32-bit pixels with their alpha and blended.
 __attribute__((target("avx2"))) void BlendColourAvx2(u8* target, const u8* pixels, const u8* alpha,
                                                      std::int32_t width) {
     std::int32_t x = 0;
-    const __m256i zero = _mm256_setzero_si256();
-    const __m256i full = _mm256_set1_epi16(255);
-    const __m256i colourLanes = _mm256_set_epi16(0, -1, -1, -1, 0, -1, -1, -1, 0, -1, -1, -1, 0, -1, -1, -1);
     const __m256i fourthBytes = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
     for (; x + 8 <= width; x += 8) {
         u8* out = target + 4 * std::ptrdiff_t(x);
-        std::uint64_t a8;
-        std::memcpy(&a8, alpha + x, 8);
-        if (a8 == 0) continue;
-        std::uint64_t q0, q1, q2, q3;
-        ExpandFour(pixels + 3 * x, q0, q1);
-        ExpandFour(pixels + 3 * x + 12, q2, q3);
-        const __m256i source = _mm256_set_epi64x(static_cast<long long>(q3), static_cast<long long>(q2),
-                                                 static_cast<long long>(q1), static_cast<long long>(q0));
+        const __m128i a8 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(alpha + x));
+        const std::uint64_t bits = static_cast<std::uint64_t>(_mm_cvtsi128_si64(a8));
+        if (bits == 0) continue;
+        const __m256i colour = LoadEightColoursAvx2(pixels + 3 * std::ptrdiff_t(x));
         const __m256i dst = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(out));
-        if (a8 == ~std::uint64_t{0}) {
+        if (bits == ~std::uint64_t{0}) {
             _mm256_storeu_si256(reinterpret_cast<__m256i*>(out),
-                                _mm256_or_si256(source, _mm256_and_si256(dst, fourthBytes)));
+                                _mm256_blendv_epi8(colour, dst, fourthBytes));
             continue;
         }
-        const __m128i twice = _mm_unpacklo_epi8(_mm_cvtsi64_si128(static_cast<long long>(a8)),
-                                                _mm_cvtsi64_si128(static_cast<long long>(a8)));
-        const __m256i a = _mm256_set_m128i(_mm_unpackhi_epi8(twice, twice), _mm_unpacklo_epi8(twice, twice));
-        const __m256i low =
-            BlendLanesAvx2(_mm256_unpacklo_epi8(source, zero), _mm256_unpacklo_epi8(dst, zero),
-                           _mm256_and_si256(_mm256_unpacklo_epi8(a, zero), colourLanes), full);
-        const __m256i high =
-            BlendLanesAvx2(_mm256_unpackhi_epi8(source, zero), _mm256_unpackhi_epi8(dst, zero),
-                           _mm256_and_si256(_mm256_unpackhi_epi8(a, zero), colourLanes), full);
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), _mm256_packus_epi16(low, high));
+        const __m256i source = _mm256_or_si256(colour, _mm256_slli_epi32(_mm256_cvtepu8_epi32(a8), 24));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), BlendEightAvx2(source, dst));
     }
     BlendColourSse2(target + 4 * std::ptrdiff_t(x), pixels + 3 * x, alpha + x, width - x);
 }
 
-// 32-bit source pixels eight at a time: each pixel's alpha reaches its three colour lanes by one
-// byte shuffle (0 in the fourth lane, which keeps the target's byte).
+// 32-bit source pixels eight at a time.
 __attribute__((target("avx2"))) void BlendQuadsAvx2(u8* target, const u8* quads, std::int32_t width) {
     std::int32_t x = 0;
-    const __m256i zero = _mm256_setzero_si256();
-    const __m256i full = _mm256_set1_epi16(255);
     const __m256i fourthBytes = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
-    const __m256i alphaLow = _mm256_setr_epi8(3, -1, 3, -1, 3, -1, -1, -1, 7, -1, 7, -1, 7, -1, -1, -1, //
-                                              3, -1, 3, -1, 3, -1, -1, -1, 7, -1, 7, -1, 7, -1, -1, -1);
-    const __m256i alphaHigh =
-        _mm256_setr_epi8(11, -1, 11, -1, 11, -1, -1, -1, 15, -1, 15, -1, 15, -1, -1, -1, //
-                         11, -1, 11, -1, 11, -1, -1, -1, 15, -1, 15, -1, 15, -1, -1, -1);
     for (; x + 8 <= width; x += 8) {
         u8* out = target + 4 * std::ptrdiff_t(x);
         const __m256i source = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(quads + 4 * x));
@@ -228,30 +237,17 @@ __attribute__((target("avx2"))) void BlendQuadsAvx2(u8* target, const u8* quads,
                                 _mm256_blendv_epi8(source, dst, fourthBytes));
             continue;
         }
-        const __m256i low =
-            BlendLanesAvx2(_mm256_unpacklo_epi8(source, zero), _mm256_unpacklo_epi8(dst, zero),
-                           _mm256_shuffle_epi8(source, alphaLow), full);
-        const __m256i high =
-            BlendLanesAvx2(_mm256_unpackhi_epi8(source, zero), _mm256_unpackhi_epi8(dst, zero),
-                           _mm256_shuffle_epi8(source, alphaHigh), full);
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), _mm256_packus_epi16(low, high));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), BlendEightAvx2(source, dst));
     }
     BlendQuadsSse2(target + 4 * std::ptrdiff_t(x), quads + 4 * x, width - x);
 }
 
-// Eight source pixels at a time: the 24 colour bytes by one shuffle per half, the alpha bytes
-// widened into the fourth bytes.
+// Eight source pixels at a time, the alpha bytes widened into the fourth bytes.
 __attribute__((target("avx2"))) void ExpandQuadsAvx2(u8* quads, const u8* pixels, const u8* alpha,
                                                      std::int32_t width) {
-    const __m256i spread = _mm256_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1, //
-                                            4, 5, 6, -1, 7, 8, 9, -1, 10, 11, 12, -1, 13, 14, 15, -1);
     std::int32_t x = 0;
     for (; x + 8 <= width; x += 8) {
-        const u8* p = pixels + 3 * std::ptrdiff_t(x);
-        const __m256i colour =
-            _mm256_shuffle_epi8(_mm256_set_m128i(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 8)),
-                                                 _mm_loadu_si128(reinterpret_cast<const __m128i*>(p))),
-                                spread);
+        const __m256i colour = LoadEightColoursAvx2(pixels + 3 * std::ptrdiff_t(x));
         const __m256i a = _mm256_slli_epi32(
             _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(alpha + x))), 24);
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(quads + 4 * std::ptrdiff_t(x)),
