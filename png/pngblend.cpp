@@ -160,6 +160,14 @@ void BlendQuadsSse2(u8* target, const u8* quads, std::int32_t width) {
 #endif
 
 #if defined(VORLANTH_BLEND_AVX2)
+// The blend of sixteen 16-bit lanes.
+__attribute__((target("avx2"))) inline __m256i BlendLanesAvx2(__m256i s16, __m256i d16, __m256i a16,
+                                                              __m256i full) {
+    const __m256i sum =
+        _mm256_add_epi16(_mm256_mullo_epi16(s16, a16), _mm256_mullo_epi16(d16, _mm256_sub_epi16(full, a16)));
+    return _mm256_srli_epi16(_mm256_add_epi16(sum, full), 8);
+}
+
 // Eight blue-green-red pixels (24 bytes from p) as 32-bit pixels with 0 in the fourth bytes: one
 // byte shuffle per half, over the 16 bytes from p and the 16 bytes from p + 8.
 __attribute__((target("avx2"))) inline __m256i LoadEightColoursAvx2(const u8* p) {
@@ -170,26 +178,21 @@ __attribute__((target("avx2"))) inline __m256i LoadEightColoursAvx2(const u8* p)
                                spread);
 }
 
-// Sixteen channels: weights (a, 255 - a) times values (s - 128, d - 128), summed, rounded, / 256.
-__attribute__((target("avx2"))) inline __m256i WeighPairsAvx2(__m256i weights, __m256i values) {
-    const __m256i rounding = _mm256_set1_epi16(static_cast<short>(128 * 255 + 255));
-    return _mm256_srli_epi16(_mm256_add_epi16(_mm256_maddubs_epi16(weights, values), rounding), 8);
-}
-
-// Eight 32-bit source pixels (alpha in the fourth bytes) blended over eight target pixels, by one
-// multiply-add per channel: the source and target bytes, less 128 so that they are signed, paired
-// with a and 255 - a. The products' sum, s * a + d * (255 - a) - 128 * 255, fits 16 signed bits, and
-// adding back 128 * 255 + 255 gives the rule's sum in 16 unsigned bits. The fourth lanes pair with 0
-// and 255, which keeps the target's byte.
+// Eight 32-bit source pixels (alpha in the fourth bytes) blended over eight target pixels: each
+// pixel's alpha reaches its three colour lanes by one byte shuffle (0 in the fourth lane, which keeps
+// the target's byte).
 __attribute__((target("avx2"))) inline __m256i BlendEightAvx2(__m256i source, __m256i dst) {
-    const __m256i bias = _mm256_set1_epi8(-128);
-    const __m256i spreadAlpha = _mm256_setr_epi8(3, 3, 3, -1, 7, 7, 7, -1, 11, 11, 11, -1, 15, 15, 15, -1, //
-                                                 3, 3, 3, -1, 7, 7, 7, -1, 11, 11, 11, -1, 15, 15, 15, -1);
-    const __m256i a = _mm256_shuffle_epi8(source, spreadAlpha);
-    const __m256i rest = _mm256_xor_si256(a, _mm256_set1_epi8(-1));
-    const __m256i s = _mm256_xor_si256(source, bias), d = _mm256_xor_si256(dst, bias);
-    const __m256i low = WeighPairsAvx2(_mm256_unpacklo_epi8(a, rest), _mm256_unpacklo_epi8(s, d));
-    const __m256i high = WeighPairsAvx2(_mm256_unpackhi_epi8(a, rest), _mm256_unpackhi_epi8(s, d));
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i full = _mm256_set1_epi16(255);
+    const __m256i alphaLow = _mm256_setr_epi8(3, -1, 3, -1, 3, -1, -1, -1, 7, -1, 7, -1, 7, -1, -1, -1, //
+                                              3, -1, 3, -1, 3, -1, -1, -1, 7, -1, 7, -1, 7, -1, -1, -1);
+    const __m256i alphaHigh =
+        _mm256_setr_epi8(11, -1, 11, -1, 11, -1, -1, -1, 15, -1, 15, -1, 15, -1, -1, -1, //
+                         11, -1, 11, -1, 11, -1, -1, -1, 15, -1, 15, -1, 15, -1, -1, -1);
+    const __m256i low = BlendLanesAvx2(_mm256_unpacklo_epi8(source, zero), _mm256_unpacklo_epi8(dst, zero),
+                                       _mm256_shuffle_epi8(source, alphaLow), full);
+    const __m256i high = BlendLanesAvx2(_mm256_unpackhi_epi8(source, zero), _mm256_unpackhi_epi8(dst, zero),
+                                        _mm256_shuffle_epi8(source, alphaHigh), full);
     return _mm256_packus_epi16(low, high);
 }
 

@@ -1,7 +1,6 @@
 // The colour blend of every vector level against the plain routine.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <random>
 #include <vector>
 
@@ -66,33 +65,6 @@ TEST(BlendKernels, EveryLevelMatchesPlain) {
                 ResetSimdLevel();
                 EXPECT_EQ(vector, plain)
                     << "level " << int(level) << (scaled ? " scaled" : "") << ", width " << width;
-            }
-        }
-}
-
-// Every source byte, target byte and alpha through the best routines (which round by other means
-// than the rule's), against the rule: rows of 256 targets 0 to 255, one source colour and alpha each.
-TEST(BlendKernels, BestLevelFollowsTheRuleForEveryValue) {
-    const TSimdLevel level = SupportedSimdLevel();
-    Bytes pixels(3 * 256), alpha(256), quads(4 * 256), out(4 * 256), rule(4 * 256);
-    for (unsigned a = 1; a < 255; ++a)
-        for (unsigned s = 0; s < 256; ++s) {
-            for (std::size_t x = 0; x < 256; ++x) {
-                const u8 colour[4] = {u8(s), u8(255 - s), u8(s ^ x), u8(a)};
-                std::memcpy(quads.data() + 4 * x, colour, 4);
-                std::memcpy(pixels.data() + 3 * x, colour, 3);
-                alpha[x] = u8(a);
-                for (std::size_t k = 0; k < 4; ++k)
-                    rule[4 * x + k] = k == 3 ? u8(x) : BlendChannel(colour[k], unsigned(x), a);
-            }
-            for (const bool fromQuads : {false, true}) {
-                for (std::size_t x = 0; x < out.size(); ++x)
-                    out[x] = u8(x / 4);
-                if (fromQuads)
-                    QuadBlendFor(level)(out.data(), quads.data(), 256);
-                else
-                    ColourBlendFor(level)(out.data(), pixels.data(), alpha.data(), 256);
-                ASSERT_EQ(out, rule) << "alpha " << a << ", source " << s << (fromQuads ? ", 32-bit" : "");
             }
         }
 }
