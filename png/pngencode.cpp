@@ -93,7 +93,8 @@ private:
     // scanline as the previous one, and scores the candidates.
     std::uint8_t ChooseFilter();
     // Packs, filters and compresses the pass's rows as scanlines of RowLength bytes.
-    void EncodeRows(TRowPackRoutine pack, const TPass& pass, std::int32_t width);
+    // packSub, where not null, packs a scanline straight through the Sub filter.
+    void EncodeRows(TRowPackRoutine pack, TRowPackRoutine packSub, const TPass& pass, std::int32_t width);
     // Bytes of the filtered image (filter bytes included), over every pass.
     std::size_t FilteredSize() const;
     void Feed(const std::uint8_t* bytes, std::int32_t count);
@@ -215,7 +216,8 @@ void TIdatWriter::Flush() {
     }
 }
 
-void TIdatWriter::EncodeRows(TRowPackRoutine pack, const TPass& pass, std::int32_t width) {
+void TIdatWriter::EncodeRows(TRowPackRoutine pack, TRowPackRoutine packSub, const TPass& pass,
+                             std::int32_t width) {
     const TRowPackArgs args{Owner.EncodeGamma.data(), RowLength};
     const TChunkIHDR& h = Header;
     const auto height = static_cast<std::int32_t>(h.Height);
@@ -227,7 +229,10 @@ void TIdatWriter::EncodeRows(TRowPackRoutine pack, const TPass& pass, std::int32
         for (std::int32_t y = pass.RowStart; y < height; y += pass.RowStep) {
             u8* out = Filtered.get() + FilteredFill;
             out[0] = sub ? pfSub : pfNone;
-            if (sub) {
+            if (sub && packSub != nullptr) {
+                packSub(args, h.PixelRow(y), h.LowByteRow(y), h.AlphaRow(y), out + 1, pass.ColumnStart,
+                        pass.ColumnStep, width);
+            } else if (sub) {
                 pack(args, h.PixelRow(y), h.LowByteRow(y), h.AlphaRow(y), RawRow.get(), pass.ColumnStart,
                      pass.ColumnStep, width);
                 FilterSub(RawRow.get(), out + 1, RowLength, FilterDistance);
@@ -267,14 +272,14 @@ void TIdatWriter::Run() {
     const TRowPack pack = SelectRowPack(h.ColorType, h.BitDepth, Owner.EncodeGamma.data());
     const auto width = static_cast<std::int32_t>(h.Width);
     if (Owner.InterlaceMode == PngInterlaceNone && pack.Sequential != nullptr) {
-        EncodeRows(pack.Sequential, WholeImage, width);
+        EncodeRows(pack.Sequential, pack.SequentialSub, WholeImage, width);
     } else if (Owner.InterlaceMode == PngInterlaceAdam7 && pack.Interlaced != nullptr) {
         const std::uint8_t depth = h.BitDepth == 2 ? 4 : h.BitDepth; // 2-bit rows are held and written as 4
         for (const TPass& pass : Adam7Passes) {
             RowLength = PngRowBytes(pass.Width(width), h.ColorType, depth);
             // Each pass starts with a zero previous scanline.
             std::memset(FilteredRows[pfNone].get(), 0, static_cast<std::size_t>(RowLength));
-            if (RowLength != 0) EncodeRows(pack.Interlaced, pass, pass.Width(width));
+            if (RowLength != 0) EncodeRows(pack.Interlaced, nullptr, pass, pass.Width(width));
         }
     } else {
         return; // no image data

@@ -134,6 +134,69 @@ __attribute__((target("avx2"))) void PackRgb8Avx2(const TRowPackArgs& args, cons
     PackColour<3, 8, false, true>(args, pixels + 3 * std::ptrdiff_t(x), low, alpha,
                                   dst + 3 * std::ptrdiff_t(x), 0, 1, count - x);
 }
+
+// The Sub filter fused into the packing, for pixels from..count-1: every byte less the same byte of
+// the pixel before (none before the first). The difference commutes with the channel swizzle, so
+// the vector routines take it on the stored bytes before shuffling them.
+template <int Channels>
+void PackColourSub8(const u8* pixels, const u8* alpha, u8* dst, std::int32_t from, std::int32_t count) {
+    for (std::int32_t x = from; x < count; ++x) {
+        const u8* s = pixels + 3 * std::ptrdiff_t(x);
+        const u8 before[4] = {x > 0 ? s[-1] : u8(0), x > 0 ? s[-2] : u8(0), x > 0 ? s[-3] : u8(0),
+                              Channels == 4 && x > 0 ? alpha[x - 1] : u8(0)};
+        u8* d = dst + Channels * std::ptrdiff_t(x);
+        d[0] = u8(s[2] - before[0]);
+        d[1] = u8(s[1] - before[1]);
+        d[2] = u8(s[0] - before[2]);
+        if constexpr (Channels == 4) d[3] = u8(alpha[x] - before[3]);
+    }
+}
+
+// 16 bytes from p in the low half, 16 from p + Second in the high half.
+template <int Second>
+__attribute__((target("avx2"), always_inline)) inline __m256i LoadHalves(const u8* p) {
+    return _mm256_set_m128i(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + Second)),
+                            _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
+}
+
+__attribute__((target("avx2"))) void PackRgba8SubAvx2(const TRowPackArgs&, const u8* pixels, const u8*,
+                                                      const u8* alpha, u8* dst, std::int32_t, std::int32_t,
+                                                      std::int32_t count) {
+    const __m256i order = _mm256_setr_epi8(2, 1, 0, -1, 5, 4, 3, -1, 8, 7, 6, -1, 11, 10, 9, -1, //
+                                           6, 5, 4, -1, 9, 8, 7, -1, 12, 11, 10, -1, 15, 14, 13, -1);
+    PackColourSub8<4>(pixels, alpha, dst, 0, count < 1 ? count : 1);
+    std::int32_t x = 1;
+    for (; x + 8 <= count; x += 8) {
+        const u8* p = pixels + 3 * std::ptrdiff_t(x);
+        const __m256i colour =
+            _mm256_shuffle_epi8(_mm256_sub_epi8(LoadHalves<8>(p), LoadHalves<8>(p - 3)), order);
+        const __m128i a = _mm_sub_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(alpha + x)),
+                                       _mm_loadl_epi64(reinterpret_cast<const __m128i*>(alpha + x - 1)));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + 4 * std::ptrdiff_t(x)),
+                            _mm256_or_si256(colour, _mm256_slli_epi32(_mm256_cvtepu8_epi32(a), 24)));
+    }
+    PackColourSub8<4>(pixels, alpha, dst, x, count);
+}
+
+// Eight pixels per step, as two 16-byte stores of which the second overwrites the first's last
+// four bytes and the next step the second's.
+__attribute__((target("avx2"))) void PackRgb8SubAvx2(const TRowPackArgs&, const u8* pixels, const u8*,
+                                                     const u8* alpha, u8* dst, std::int32_t, std::int32_t,
+                                                     std::int32_t count) {
+    const __m256i order = _mm256_setr_epi8(2, 1, 0, 5, 4, 3, 8, 7, 6, 11, 10, 9, 12, 13, 14, 15, //
+                                           2, 1, 0, 5, 4, 3, 8, 7, 6, 11, 10, 9, 12, 13, 14, 15);
+    PackColourSub8<3>(pixels, alpha, dst, 0, count < 1 ? count : 1);
+    std::int32_t x = 1;
+    for (; x + 10 <= count; x += 8) {
+        const u8* p = pixels + 3 * std::ptrdiff_t(x);
+        const __m256i rgb =
+            _mm256_shuffle_epi8(_mm256_sub_epi8(LoadHalves<12>(p), LoadHalves<12>(p - 3)), order);
+        u8* d = dst + 3 * std::ptrdiff_t(x);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d), _mm256_castsi256_si128(rgb));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 12), _mm256_extracti128_si256(rgb, 1));
+    }
+    PackColourSub8<3>(pixels, alpha, dst, x, count);
+}
 #endif
 
 template <int Channels, int Depth, bool UseTable>
@@ -145,8 +208,10 @@ template <int Channels, int Depth>
 TRowPack ColourPackFor(bool table) {
     TRowPack pack = table ? ColourPack<Channels, Depth, true>() : ColourPack<Channels, Depth, false>();
 #if defined(VORLANTH_PACK_AVX2)
-    if (Depth == 8 && !table && ActiveSimdLevel() >= TSimdLevel::AVX2)
+    if (Depth == 8 && !table && ActiveSimdLevel() >= TSimdLevel::AVX2) {
         pack.Sequential = Channels == 4 ? &PackRgba8Avx2 : &PackRgb8Avx2;
+        pack.SequentialSub = Channels == 4 ? &PackRgba8SubAvx2 : &PackRgb8SubAvx2;
+    }
 #endif
     return pack;
 }

@@ -19,6 +19,8 @@ using TRowPackRoutine = void (*)(const TRowPackArgs& args, const std::uint8_t* p
 struct TRowPack {
     TRowPackRoutine Sequential = nullptr; // called with start 0 and step 1
     TRowPackRoutine Interlaced = nullptr;
+    // Sequential scanlines already through the Sub filter, where a routine fuses the two; else null.
+    TRowPackRoutine SequentialSub = nullptr;
 };
 
 // The packers for a colour type and bit depth (bit depth 2 is held and written as 4); both null for

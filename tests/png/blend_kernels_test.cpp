@@ -69,8 +69,9 @@ TEST(BlendKernels, EveryLevelMatchesPlain) {
         }
 }
 
-// Sequential 8-bit colour rows packed at every level: red, green, blue (and alpha) from the stored
-// blue, green, red, for every width from 1 to 67 pixels, and no byte past the scanline written.
+// Sequential 8-bit colour rows packed at every level, plain and through the Sub filter: red, green,
+// blue (and alpha) from the stored blue, green, red, for every width from 1 to 67 pixels, and no
+// byte past the scanline written.
 TEST(BlendKernels, ColourRowPackingAtEveryLevel) {
     std::mt19937 random(20261209);
     std::vector<u8> identity(256);
@@ -97,6 +98,15 @@ TEST(BlendKernels, ColourRowPackingAtEveryLevel) {
                                 out.data(), 0, 1, width);
                 EXPECT_EQ(out, want) << "level " << int(level) << ", " << channels << " channels, width "
                                      << width;
+                if (pack.SequentialSub == nullptr) continue;
+                // Fused with the Sub filter: each byte less the one a pixel before it.
+                Bytes filtered(length + 16, 0xA5), wantSub = want;
+                for (std::size_t i = std::size_t(channels); i < length; ++i)
+                    wantSub[i] = u8(want[i] - want[i - std::size_t(channels)]);
+                pack.SequentialSub({identity.data(), std::int32_t(length)}, pixels.data(), nullptr,
+                                   alpha.data(), filtered.data(), 0, 1, width);
+                EXPECT_EQ(filtered, wantSub)
+                    << "Sub, level " << int(level) << ", " << channels << " channels, width " << width;
             }
         }
 }
