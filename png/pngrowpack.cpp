@@ -96,6 +96,13 @@ void PackColour(const TRowPackArgs& args, const u8* pixels, const u8* low, const
 }
 
 #if defined(VORLANTH_PACK_AVX2)
+// 16 bytes from p in the low half, 16 from p + Second in the high half.
+template <int Second>
+__attribute__((target("avx2"), always_inline)) inline __m256i LoadHalves(const u8* p) {
+    return _mm256_set_m128i(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + Second)),
+                            _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
+}
+
 // Sequential 8-bit colour without a gamma table, by byte shuffles: blue, green, red turned to red,
 // green, blue; the plain routine packs the last pixels, which the wide loads would overrun.
 __attribute__((target("avx2"))) void PackRgba8Avx2(const TRowPackArgs& args, const u8* pixels, const u8* low,
@@ -106,10 +113,7 @@ __attribute__((target("avx2"))) void PackRgba8Avx2(const TRowPackArgs& args, con
     std::int32_t x = 0;
     for (; x + 8 <= count; x += 8) {
         const u8* p = pixels + 3 * std::ptrdiff_t(x);
-        const __m256i colour =
-            _mm256_shuffle_epi8(_mm256_set_m128i(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 8)),
-                                                 _mm_loadu_si128(reinterpret_cast<const __m128i*>(p))),
-                                order);
+        const __m256i colour = _mm256_shuffle_epi8(LoadHalves<8>(p), order);
         const __m256i a = _mm256_slli_epi32(
             _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(alpha + x))), 24);
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + 4 * std::ptrdiff_t(x)),
@@ -150,13 +154,6 @@ void PackColourSub8(const u8* pixels, const u8* alpha, u8* dst, std::int32_t fro
         d[2] = u8(s[0] - before[2]);
         if constexpr (Channels == 4) d[3] = u8(alpha[x] - before[3]);
     }
-}
-
-// 16 bytes from p in the low half, 16 from p + Second in the high half.
-template <int Second>
-__attribute__((target("avx2"), always_inline)) inline __m256i LoadHalves(const u8* p) {
-    return _mm256_set_m128i(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + Second)),
-                            _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
 }
 
 __attribute__((target("avx2"))) void PackRgba8SubAvx2(const TRowPackArgs&, const u8* pixels, const u8*,
